@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kalvera {
+
+// The text to show for a field of the valid-until column: yyyy-mm-dd as dd-mm-yyyy, "null"
+// in any letter case as "-", anything else unchanged. A ten-character text that does not
+// split into exactly three parts at '-' is also shown unchanged.
+std::string DisplayValidUntil(std::string_view field);
+
+// Fields are bytes as stored. Valid UTF-8 is kept (a leading byte-order mark is dropped);
+// anything else is read as Windows-1252, the ANSI code page of Indonesian Windows.
+std::string ToDisplayText(std::string_view bytes);
+
+}  // namespace kalvera

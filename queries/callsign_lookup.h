@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/civil_date.h"
+#include "core/membership_status.h"
+
+namespace kalvera {
+
+enum class LookupOutcome { Found, NotFound, FileMissing };
+
+struct LookupResult {
+    LookupOutcome outcome = LookupOutcome::NotFound;
+    // The texts of the seven detail boxes, UTF-8, in field order: callsign, name, address,
+    // region, member number, valid-until (display form), status text. All empty unless Found.
+    std::array<std::string, 7> details;
+    // The status box's colour; empty when there is no status (the box stays white).
+    std::optional<Rgb> statusColour;
+};
+
+// Finds the first line, in file order, whose callsign field upper-cased equals `key` and that
+// contains `key` as typed (so a callsign stored in lower case is never found). The scan stops
+// at that line. `key` is the full callsign, used as given.
+LookupResult QueryCallsign(const std::filesystem::path& callbook, std::string_view key,
+                           CivilDate today = LocalToday());
+
+}  // namespace kalvera

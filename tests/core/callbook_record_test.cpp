@@ -1,0 +1,72 @@
+#include "core/callbook_record.h"
+
+#include <gtest/gtest.h>
+
+#include "core/callbook_path.h"
+#include "support/temp_callbook.h"
+
+namespace kalvera {
+namespace {
+
+TEST(SplitRecord, memberLine_givesTheSevenFieldsAsStored) {
+    const auto record =
+        SplitRecord("QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan");
+    EXPECT_EQ(record.Callsign(), "QV27ABC");
+    EXPECT_EQ(record.Address(), "Jl. Melati 7");
+    EXPECT_EQ(record.Region(), "Kab. Contoh");
+    EXPECT_EQ(record.ValidUntil(), "2026-01-31");
+    EXPECT_EQ(record.Status(), "perpanjangan");
+}
+
+TEST(SplitRecord, adjacentSeparatorsAndExtraFields_arePreserved) {
+    const auto record = SplitRecord("a##c#d#e#f#g#h#i");
+    EXPECT_EQ(record.fields.size(), 9u);
+    EXPECT_EQ(record.Name(), "");
+    EXPECT_EQ(record.Status(), "g");
+}
+
+TEST(SplitRecord, shortLine_readsMissingFieldsAsEmpty) {
+    const auto record = SplitRecord("versi: 2026-12-01 08:00");
+    EXPECT_EQ(record.fields.size(), 1u);
+    EXPECT_EQ(record.Region(), "");
+    EXPECT_FALSE(record.Has(kRegion));
+}
+
+TEST(TryGetField, givesOneFieldOrNothing) {
+    std::string_view field;
+    ASSERT_TRUE(TryGetField("a#b#c#Kota#e", kRegion, field));
+    EXPECT_EQ(field, "Kota");
+    ASSERT_TRUE(TryGetField("a#b#c#", kRegion, field));
+    EXPECT_EQ(field, "");
+    EXPECT_FALSE(TryGetField("a#b#c", kRegion, field));
+}
+
+// The raw line must hold the key as typed; only then is the field compared without case.
+TEST(KeyTest, twoSteps_substringWithCaseThenWholeFieldWithoutCase) {
+    EXPECT_TRUE(LineMatchesKey("QV27AB#x#y#z#1#null#", "QV27AB", kCallsign));
+    EXPECT_FALSE(LineMatchesKey("QV27ABC#x#y#z#1#null#", "QV27AB", kCallsign));
+    EXPECT_FALSE(LineMatchesKey("qv27ab#x#y#z#1#null#", "QV27AB", kCallsign));
+    EXPECT_TRUE(LineMatchesKey("qv27ab#QV27AB#y#z#1#null#", "QV27AB", kCallsign));
+    EXPECT_FALSE(LineMatchesKey("QV27XY#QV27AB#y#z#1#null#", "QV27AB", kCallsign));
+    EXPECT_FALSE(LineMatchesKey("QV27AB ", "QV27AB", kCallsign));
+}
+
+TEST(KeyTest, regionField_needsFourFields) {
+    EXPECT_TRUE(LineMatchesKey("a#b#c#KOTA DUA#Kota Dua", "Kota Dua", kRegion));
+    EXPECT_FALSE(LineMatchesKey("a#b#Kota Dua", "Kota Dua", kRegion));
+    EXPECT_FALSE(LineMatchesKey("a#b#c#Kota Dua Raya", "Kota Dua", kRegion));
+}
+
+TEST(CallbookExists, onlyARegularFileCounts) {
+    testing::TempFolder folder;
+    EXPECT_FALSE(CallbookExists(CallbookPath(folder.Path())));
+    folder.Write("");
+    EXPECT_TRUE(CallbookExists(CallbookPath(folder.Path())));
+
+    testing::TempFolder other;
+    std::filesystem::create_directory(CallbookPath(other.Path()));
+    EXPECT_FALSE(CallbookExists(CallbookPath(other.Path())));
+}
+
+}  // namespace
+}  // namespace kalvera

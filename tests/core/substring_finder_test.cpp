@@ -1,0 +1,39 @@
+#include "core/substring_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kalvera {
+namespace {
+
+// Compared against std::string_view::find on every position, whatever byte is the guard.
+TEST(SubstringFinder, find_agreesWithStringFind) {
+    using namespace std::string_literals;
+    const std::string haystack =
+        "QV27AB#Ani#Jl. Q#Kota Q#1#2026-01-01#baru\r\nQV27ABC#Budi#x#Kab. Contoh#2#null#\r\n"
+        "QV27#z#QV2#QV27ABCQV27ABC\0tail"
+        "QV27ZZZ"s;
+    for (const std::string& needle :
+         std::vector<std::string>{"QV27ABC", "QV27AB", "Q", "QV27ZZZ", "tail", "QV27ABCD", "#",
+                                  "Kab. Contoh", "\r\n", std::string("\0t", 2), "z#QV2#"}) {
+        const SubstringFinder finder{needle};
+        for (std::size_t from = 0; from <= haystack.size() + 1; ++from) {
+            EXPECT_EQ(finder.Find(haystack, from), std::string_view(haystack).find(needle, from))
+                << "needle " << needle << " from " << from;
+        }
+    }
+}
+
+TEST(SubstringFinder, find_emptyNeedle_matchesAtStart) {
+    EXPECT_EQ(SubstringFinder{""}.Find("abc", 1), 1u);
+    EXPECT_EQ(SubstringFinder{"abc"}.Find("", 0), std::string_view::npos);
+}
+
+TEST(SubstringFinder, find_respectsLetterCase) {
+    EXPECT_EQ(SubstringFinder{"QV27ABC"}.Find("qv27abc#x"), std::string_view::npos);
+}
+
+}  // namespace
+}  // namespace kalvera

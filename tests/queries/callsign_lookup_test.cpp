@@ -1,0 +1,98 @@
+#include "queries/callsign_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_callbook.h"
+
+namespace kalvera {
+namespace {
+
+using namespace std::chrono;
+using testing::TempFolder;
+
+constexpr CivilDate kToday{year{2026}, month{12}, day{6}};
+
+LookupResult Lookup(const TempFolder& folder, std::string_view key) {
+    return QueryCallsign(folder.Path() / "log.txt", key, kToday);
+}
+
+TEST(QueryCallsign, found_fillsTheSevenBoxesAndTheColour) {
+    TempFolder folder;
+    folder.Write(
+        "versi: 2026-12-01 08:00\r\n"
+        "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan\r\n");
+    const LookupResult result = Lookup(folder, "QV27ABC");
+    ASSERT_EQ(result.outcome, LookupOutcome::Found);
+    EXPECT_EQ(result.details,
+              (std::array<std::string, 7>{"QV27ABC", "Budi", "Jl. Melati 7", "Kab. Contoh", "0412",
+                                          "31-01-2026", "PERPANJANGAN"}));
+    EXPECT_EQ(result.statusColour, kGreen);
+}
+
+TEST(QueryCallsign, prefixOfAnotherCallsign_findsOnlyItsOwnLine) {
+    TempFolder folder;
+    folder.Write("QV27ABC#Panjang#a#b#1#null#\r\nQV27AB#Pendek#a#b#2#null#\r\n");
+    EXPECT_EQ(Lookup(folder, "QV27AB").details[1], "Pendek");
+    EXPECT_EQ(Lookup(folder, "QV27ABC").details[1], "Panjang");
+}
+
+TEST(QueryCallsign, lowercaseCallsign_isNotFound) {
+    TempFolder folder;
+    folder.Write("qv27abc#Budi#a#b#1#null#\r\n");
+    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
+}
+
+TEST(QueryCallsign, keyInsideAnotherField_isNotAMatch) {
+    TempFolder folder;
+    folder.Write("QV27XYZ#Teman QV27ABC#a#b#1#null#\r\n");
+    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
+}
+
+TEST(QueryCallsign, duplicateCallsign_firstLineWins) {
+    TempFolder folder;
+    folder.Write("QV27ABC#Pertama#a#b#1#null#\nQV27ABC#Kedua#a#b#2#null#\n");
+    EXPECT_EQ(Lookup(folder, "QV27ABC").details[1], "Pertama");
+}
+
+TEST(QueryCallsign, noStatus_leavesStatusEmptyAndUncoloured) {
+    TempFolder folder;
+    folder.Write("QV27ABC#Budi#a#b#1#NULL#\r\n");
+    const LookupResult result = Lookup(folder, "QV27ABC");
+    EXPECT_EQ(result.details[5], "-");
+    EXPECT_EQ(result.details[6], "");
+    EXPECT_FALSE(result.statusColour);
+}
+
+TEST(QueryCallsign, shortMemberLine_showsMissingFieldsEmpty) {
+    TempFolder folder;
+    folder.Write("QV27ABC#Budi#Jl. Kenanga\r\n");
+    const LookupResult result = Lookup(folder, "QV27ABC");
+    ASSERT_EQ(result.outcome, LookupOutcome::Found);
+    EXPECT_EQ(result.details[2], "Jl. Kenanga");
+    EXPECT_EQ(result.details[3], "");
+    EXPECT_FALSE(result.statusColour);
+}
+
+TEST(QueryCallsign, bareprefix_matchesOnlyAFieldThatIsExactlyThePrefix) {
+    TempFolder folder;
+    folder.Write("QV27ABC#a#b#c#1#null#\r\n");
+    EXPECT_EQ(Lookup(folder, "QV27").outcome, LookupOutcome::NotFound);
+    folder.Write("QV27ABC#a#b#c#1#null#\r\nQV27#Prefiks#b#c#1#null#\r\n");
+    EXPECT_EQ(Lookup(folder, "QV27").details[1], "Prefiks");
+}
+
+TEST(QueryCallsign, windows1252Fields_areShownAsUtf8) {
+    TempFolder folder;
+    folder.Write("QV27ABC#Ren\xE9#a#b#1#null#\r\n");
+    EXPECT_EQ(Lookup(folder, "QV27ABC").details[1], "Ren\xC3\xA9");
+}
+
+TEST(QueryCallsign, emptyOrMissingFile) {
+    TempFolder folder;
+    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::FileMissing);
+    folder.Write("");
+    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
+}
+
+}  // namespace
+}  // namespace kalvera

@@ -1,0 +1,41 @@
+#include "queries/version_banner.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_callbook.h"
+
+namespace kalvera {
+namespace {
+
+using testing::TempFolder;
+
+std::optional<std::string> Caption(std::string_view content) {
+    TempFolder folder;
+    return QueryDatabaseVersion(folder.Write(content)).caption;
+}
+
+TEST(QueryDatabaseVersion, wholeLastVersionLine_inTheCaption) {
+    EXPECT_EQ(Caption("versi: 2024-03-01 10:15\r\nQV27A#a#b#c#1#null#\r\n"),
+              "Database versi: 2024-03-01 10:15 WIB");
+    EXPECT_EQ(Caption("Data anggota versi: 12\r\n"), "Database Data anggota versi: 12 WIB");
+    EXPECT_EQ(Caption("versi: 1\r\nQV27A#a#b#c#1#null#\r\nversi: 2\r\nQV27B#a#b#c#1#null#"),
+              "Database versi: 2 WIB");
+}
+
+TEST(QueryDatabaseVersion, memberLineHoldingTheMarker_countsAsVersionLine) {
+    EXPECT_EQ(Caption("versi: 1\r\nQV27A#a#Jl. versi: 3#c#1#null#\r\n"),
+              "Database QV27A#a#Jl. versi: 3#c#1#null# WIB");
+}
+
+TEST(QueryDatabaseVersion, markerWithOtherCaseOrNoBlank_isNoVersionLine) {
+    EXPECT_EQ(Caption("Versi: 3\r\nversi:3\r\n"), std::nullopt);
+    EXPECT_EQ(Caption(""), std::nullopt);
+}
+
+TEST(QueryDatabaseVersion, missingFile) {
+    TempFolder folder;
+    EXPECT_TRUE(QueryDatabaseVersion(folder.Path() / "log.txt").fileMissing);
+}
+
+}  // namespace
+}  // namespace kalvera

@@ -1,0 +1,154 @@
+// kalvera-callbook: the window's queries on the command line, for scripts, benchmarks and
+// the chapter's data keepers. Output is UTF-8, one item per line.
+
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/civil_date.h"
+#include "core/display_text.h"
+#include "queries/callsign_lookup.h"
+#include "queries/messages.h"
+#include "queries/region_list.h"
+#include "queries/version_banner.h"
+
+namespace {
+
+using namespace kalvera;
+
+constexpr int kExitFound = 0;
+constexpr int kExitNotFound = 1;
+constexpr int kExitFileMissing = 2;
+constexpr int kExitUsage = 64;
+
+constexpr std::string_view kUsage =
+    "Usage:\n"
+    "  kalvera-callbook lookup FILE KEY [--today YYYY-MM-DD]\n"
+    "  kalvera-callbook regions FILE\n"
+    "  kalvera-callbook listing FILE REGION [--today YYYY-MM-DD]\n"
+    "  kalvera-callbook version FILE\n";
+
+int Usage() {
+    std::cerr << kUsage;
+    return kExitUsage;
+}
+
+int FileMissing() {
+    std::cerr << kMissingCallbookMessage << '\n';
+    return kExitFileMissing;
+}
+
+std::string HexColour(const Rgb& colour) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", colour.red, colour.green, colour.blue);
+    return text;
+}
+
+struct Arguments {
+    std::vector<std::string_view> positional;
+    std::optional<CivilDate> today;
+    bool valid = true;
+};
+
+Arguments Parse(int argc, char** argv) {
+    Arguments args;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--today") {
+            if (i + 1 >= argc || args.today) {
+                args.valid = false;
+                break;
+            }
+            args.today = ParseCallbookDate(argv[++i]);
+            args.valid = args.valid && args.today.has_value();
+        } else {
+            args.positional.push_back(arg);
+        }
+    }
+    return args;
+}
+
+int Lookup(const Arguments& args) {
+    const LookupResult result = QueryCallsign(std::string(args.positional[0]), args.positional[1],
+                                              args.today.value_or(LocalToday()));
+    switch (result.outcome) {
+        case LookupOutcome::FileMissing:
+            return FileMissing();
+        case LookupOutcome::NotFound:
+            std::cout << NotFoundLine(args.positional[1]) << '\n';
+            return kExitNotFound;
+        case LookupOutcome::Found:
+            break;
+    }
+    for (const std::string& text : result.details) {
+        std::cout << text << '\n';
+    }
+    std::cout << HexColour(result.statusColour.value_or(kWhite)) << '\n';
+    return kExitFound;
+}
+
+int Regions(const Arguments& args) {
+    const RegionList list = QueryRegions(std::string(args.positional[0]));
+    if (list.fileMissing) {
+        return FileMissing();
+    }
+    for (const std::string& region : list.regions) {
+        std::cout << ToDisplayText(region) << '\n';
+    }
+    return kExitFound;
+}
+
+int Listing(const Arguments& args) {
+    const RegionListing listing = QueryRegionMembers(
+        std::string(args.positional[0]), args.positional[1], args.today.value_or(LocalToday()));
+    if (listing.fileMissing) {
+        return FileMissing();
+    }
+    for (const std::string& row : listing.rows) {
+        std::cout << row << '\n';
+    }
+    return kExitFound;
+}
+
+int Version(const Arguments& args) {
+    const VersionBanner banner = QueryDatabaseVersion(std::string(args.positional[0]));
+    if (banner.fileMissing) {
+        return FileMissing();
+    }
+    if (banner.caption) {
+        std::cout << *banner.caption << '\n';
+    }
+    return kExitFound;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    if (argc < 2) {
+        return Usage();
+    }
+    const std::string_view command = argv[1];
+    const Arguments args = Parse(argc, argv);
+    if (!args.valid) {
+        return Usage();
+    }
+    const std::size_t count = args.positional.size();
+    int code = kExitUsage;
+    if (command == "lookup" && count == 2) {
+        code = Lookup(args);
+    } else if (command == "listing" && count == 2) {
+        code = Listing(args);
+    } else if (command == "regions" && count == 1 && !args.today) {
+        code = Regions(args);
+    } else if (command == "version" && count == 1 && !args.today) {
+        code = Version(args);
+    } else {
+        return Usage();
+    }
+    std::cout.flush();
+    return code;
+}
