@@ -6,10 +6,11 @@
 
 namespace kalvera {
 
-// Finds a fixed byte string in large buffers at memchr speed. It picks the needle byte that
-// is least likely in a callbook (the prefix "QV27" is on every line, lower-case letters and
-// blanks are everywhere), jumps between occurrences of that byte with memchr, and only then
-// compares the whole needle. Letter case is respected.
+// Finds a fixed byte string in large buffers at memory speed. It picks the two needle bytes
+// that are least likely in a callbook (the prefix "QV27" is on every line, lower-case letters
+// and blanks are everywhere) and compares the whole needle only where both stand at their
+// offsets: 32 positions at a time with AVX2 where the processor has it, otherwise by jumping
+// between occurrences of the rarer byte with memchr. Letter case is respected.
 class SubstringFinder {
   public:
     explicit SubstringFinder(std::string needle);
@@ -20,8 +21,12 @@ class SubstringFinder {
     std::size_t Find(std::string_view haystack, std::size_t from = 0) const;
 
   private:
+    std::size_t FindWithMemchr(std::string_view haystack, std::size_t from) const;
+
     std::string needle_;
-    std::size_t guardIndex_ = 0;
+    std::size_t guardIndex_ = 0;   // the rarest byte
+    std::size_t secondIndex_ = 0;  // the next rarest, at another offset where there is one
+    bool useVectors_ = false;
 };
 
 }  // namespace kalvera

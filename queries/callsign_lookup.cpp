@@ -21,7 +21,7 @@ LookupResult QueryCallsign(const std::filesystem::path& callbook, std::string_vi
             }
             result.details[kValidUntil] = ToDisplayText(DisplayValidUntil(record.ValidUntil()));
             if (const auto status = ResolveStatus(record, today)) {
-                result.details[kStatus] = ToDisplayText(status->text);
+                result.details[kStatus] = status->text;
                 result.statusColour = status->colour;
             }
             return true;

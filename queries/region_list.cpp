@@ -56,28 +56,36 @@ RegionList QueryRegions(const std::filesystem::path& callbook) {
     return list;
 }
 
-RegionListing QueryRegionMembers(const std::filesystem::path& callbook, std::string_view region,
-                                 CivilDate today) {
-    RegionListing listing;
+bool ForEachRegionMember(const std::filesystem::path& callbook, std::string_view region,
+                         CivilDate today,
+                         const std::function<void(const std::string& row)>& onRow) {
     const SubstringFinder finder{std::string(region)};
+    std::string row;
     const ScanResult scan =
         ReadCallbookLinesContaining(callbook, finder, [&](std::string_view line) {
             const CallbookRecord record = SplitRecord(line);
             if (!FieldMatchesKey(record, kRegion, region)) {
                 return false;
             }
-            std::string row;
+            row.clear();
             for (std::size_t i = 0; i < kValidUntil; ++i) {
                 row.append(ToDisplayText(record.Field(i))).append(kColumnSeparator);
             }
             row.append(ToDisplayText(DisplayValidUntil(record.ValidUntil())));
             if (const auto status = ResolveStatus(record, today)) {
-                row.append(kColumnSeparator).append(ToDisplayText(status->text));
+                row.append(kColumnSeparator).append(status->text);
             }
-            listing.rows.push_back(std::move(row));
+            onRow(row);
             return false;
         });
-    listing.fileMissing = scan == ScanResult::FileMissing;
+    return scan != ScanResult::FileMissing;
+}
+
+RegionListing QueryRegionMembers(const std::filesystem::path& callbook, std::string_view region,
+                                 CivilDate today) {
+    RegionListing listing;
+    listing.fileMissing = !ForEachRegionMember(
+        callbook, region, today, [&](const std::string& row) { listing.rows.push_back(row); });
     return listing;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,10 @@ struct RegionListing {
 // date" and " | STATUS" when the member has a status.
 RegionListing QueryRegionMembers(const std::filesystem::path& callbook, std::string_view region,
                                  CivilDate today = LocalToday());
+
+// The same rows, handed over one at a time as the scan finds them, so memory does not grow
+// with the number of members. Returns false when the file is missing.
+bool ForEachRegionMember(const std::filesystem::path& callbook, std::string_view region,
+                         CivilDate today, const std::function<void(const std::string& row)>& onRow);
 
 }  // namespace kalvera

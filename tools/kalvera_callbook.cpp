@@ -102,15 +102,11 @@ int Regions(const Arguments& args) {
 }
 
 int Listing(const Arguments& args) {
-    const RegionListing listing = QueryRegionMembers(
-        std::string(args.positional[0]), args.positional[1], args.today.value_or(LocalToday()));
-    if (listing.fileMissing) {
-        return FileMissing();
-    }
-    for (const std::string& row : listing.rows) {
-        std::cout << row << '\n';
-    }
-    return kExitFound;
+    // Rows go out as they are found: a large region never sits in memory whole.
+    const bool found = ForEachRegionMember(
+        std::string(args.positional[0]), args.positional[1], args.today.value_or(LocalToday()),
+        [](const std::string& row) { std::cout << row << '\n'; });
+    return found ? kExitFound : FileMissing();
 }
 
 int Version(const Arguments& args) {

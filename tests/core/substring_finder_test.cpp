@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,28 @@ TEST(SubstringFinder, find_agreesWithStringFind) {
         const SubstringFinder finder{needle};
         for (std::size_t from = 0; from <= haystack.size() + 1; ++from) {
             EXPECT_EQ(finder.Find(haystack, from), std::string_view(haystack).find(needle, from))
+                << "needle " << needle << " from " << from;
+        }
+    }
+}
+
+// Long haystacks over a small alphabet: many candidates, in whole 32-byte blocks and in the
+// tail after them.
+TEST(SubstringFinder, find_agreesWithStringFind_onLongRandomText) {
+    std::mt19937 random(7);
+    const std::string alphabet = "QV27AB#a \r\n";
+    std::string haystack(2000, ' ');
+    for (char& c : haystack) {
+        c = alphabet[random() % alphabet.size()];
+    }
+    for (int round = 0; round < 200; ++round) {
+        std::string needle(1 + random() % 6, ' ');
+        for (char& c : needle) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        const SubstringFinder finder{needle};
+        for (std::size_t from = 0; from < haystack.size(); from += 1 + random() % 40) {
+            ASSERT_EQ(finder.Find(haystack, from), std::string_view(haystack).find(needle, from))
                 << "needle " << needle << " from " << from;
         }
     }
