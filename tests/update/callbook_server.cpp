@@ -1,0 +1,192 @@
+#include "callbook_server.h"
+
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+
+#include "update/callbook_content_check.h"
+
+namespace kalvera::testing {
+namespace {
+
+constexpr char kPlain[] = "text/plain";
+
+// Member lines repeated to any length, for bodies too large to hold.
+std::string MemberLines(std::size_t atLeast) {
+    constexpr std::string_view line =
+        "QV27AAA#Anggota#Jl. Panjang 1#Kab. Contoh#0001#2030-12-31#seumur hidup\r\n";
+    std::string text;
+    while (text.size() < atLeast) {
+        text.append(line);
+    }
+    return text;
+}
+
+}  // namespace
+
+CallbookServer::CallbookServer() {
+    AddRoutes();
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) {
+        throw std::runtime_error("no free port on 127.0.0.1");
+    }
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() is lost on a server that has not started running yet, and the thread would
+    // then never end.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_.is_running() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+CallbookServer::~CallbookServer() {
+    released_ = true;
+    server_.stop();
+    thread_.join();
+}
+
+std::string CallbookServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void CallbookServer::Stall() {
+    stallReached_ = true;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!released_ && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void CallbookServer::AddRoutes() {
+    using httplib::DataSink;
+    using httplib::Request;
+    using httplib::Response;
+
+    server_.Get("/1028/log.txt",
+                [](const Request&, Response& res) { res.set_content(kFreshCallbook, kPlain); });
+    server_.Get("/version-only", [](const Request&, Response& res) {
+        res.set_content("versi: 2025-07-01 07:00\r\n", kPlain);
+    });
+    server_.Get("/members-only", [](const Request&, Response& res) {
+        res.set_content("QV27DEF#Dewi#Jl. Kenanga 3#Kab. Contoh#0500#null#seumur hidup\r\n",
+                        kPlain);
+    });
+    server_.Get("/server-error", [](const Request&, Response& res) {
+        res.status = 500;
+        res.set_content(kFreshCallbook, kPlain);
+    });
+    // An error page that never ends.
+    server_.Get("/server-error-endless", [this](const Request&, Response& res) {
+        res.status = 503;
+        res.set_chunked_content_provider(kPlain, [this](std::size_t offset, DataSink& sink) {
+            static const std::string block = MemberLines(64 * 1024);
+            if (released_ || offset > 2 * kMaxCallbookBytes) {
+                sink.done();
+                return true;
+            }
+            return sink.write(block.data(), block.size());
+        });
+    });
+    server_.Get("/html", [](const Request&, Response& res) {
+        res.set_content("<!DOCTYPE html><html><body>Situs sedang perbaikan</body></html>",
+                        "text/html; charset=utf-8");
+    });
+    // An HTML page that claims to be plain text, with a byte-order mark and blank lines.
+    server_.Get("/html-as-text", [](const Request&, Response& res) {
+        res.set_content("\xEF\xBB\xBF\r\n  <HTML>\r\n<p>a#b#c#d#e#f#g</p></HTML>\r\n", kPlain);
+    });
+    server_.Get("/empty", [](const Request&, Response& res) { res.set_content("", kPlain); });
+    server_.Get("/with-nul", [](const Request&, Response& res) {
+        std::string body = kFreshCallbook;
+        body[20] = '\0';
+        res.set_content(body, kPlain);
+    });
+    server_.Get("/no-callbook-line", [](const Request&, Response& res) {
+        res.set_content("Maaf, berkas tidak tersedia.\r\nSilakan coba lagi#nanti\r\n", kPlain);
+    });
+    // Promises 1000 bytes, sends a member line, then drops the connection.
+    server_.Get("/cut-short", [](const Request&, Response& res) {
+        res.set_content_provider(1000, kPlain, [](std::size_t, std::size_t, DataSink& sink) {
+            const std::string head = MemberLines(100);
+            sink.write(head.data(), head.size());
+            return false;
+        });
+    });
+    server_.Get("/moved-to-cut-short",
+                [](const Request&, Response& res) { res.set_redirect("/cut-short"); });
+    // Announces more than the limit; the download must not wait for the body.
+    server_.Get("/oversized-declared", [](const Request&, Response& res) {
+        res.set_content_provider(kMaxCallbookBytes + 1, kPlain,
+                                 [](std::size_t offset, std::size_t length, DataSink& sink) {
+                                     static const std::string block = MemberLines(64 * 1024);
+                                     const std::size_t n = std::min(length, block.size());
+                                     (void)offset;
+                                     return sink.write(block.data(), n);
+                                 });
+    });
+    // Streams member lines without a length until the client gives up; never held whole.
+    server_.Get("/oversized-streamed", [this](const Request&, Response& res) {
+        res.set_chunked_content_provider(kPlain, [this](std::size_t offset, DataSink& sink) {
+            static const std::string block = MemberLines(64 * 1024);
+            if (released_ || offset > kMaxCallbookBytes + 4 * block.size()) {
+                sink.done();
+                return true;
+            }
+            return sink.write(block.data(), block.size());
+        });
+    });
+    // Accepts the request and never answers.
+    server_.Get("/stall-before-headers", [this](const Request&, Response& res) {
+        Stall();
+        res.set_content(kFreshCallbook, kPlain);
+    });
+    // Sends the headers and the first lines, then nothing more.
+    server_.Get("/stall-mid-body", [this](const Request&, Response& res) {
+        res.set_content_provider(std::strlen(kFreshCallbook), kPlain,
+                                 [this](std::size_t offset, std::size_t, DataSink& sink) {
+                                     if (offset == 0) {
+                                         sink.write(kFreshCallbook, 40);
+                                         return true;
+                                     }
+                                     Stall();
+                                     return false;
+                                 });
+    });
+    server_.Get("/gated", [this](const Request&, Response& res) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!released_ && std::chrono::steady_clock::now() < giveUp) {
+            int passes = gatePasses_;
+            if (passes > 0 && gatePasses_.compare_exchange_weak(passes, passes - 1)) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        res.set_content(kFreshCallbook, kPlain);
+    });
+    server_.Get("/moved", [](const Request&, Response& res) { res.set_redirect("/1028/log.txt"); });
+    // /hops/N redirects N times before it reaches the callbook.
+    server_.Get(R"(/hops/(\d+))", [](const Request& req, Response& res) {
+        const int left = std::stoi(req.matches[1]);
+        if (left == 0) {
+            res.set_content(kFreshCallbook, kPlain);
+        } else {
+            res.set_redirect("/hops/" + std::to_string(left - 1));
+        }
+    });
+    server_.Get("/chunked", [](const Request&, Response& res) {
+        res.set_chunked_content_provider(kPlain, [](std::size_t offset, DataSink& sink) {
+            if (offset == 0) {
+                sink.write(kFreshCallbook, std::strlen(kFreshCallbook));
+            } else {
+                sink.done();
+            }
+            return true;
+        });
+    });
+    server_.Get("/moved-to-chunked",
+                [](const Request&, Response& res) { res.set_redirect("/chunked"); });
+    server_.Get("/loop", [](const Request&, Response& res) { res.set_redirect("/loop"); });
+}
+
+}  // namespace kalvera::testing

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace kalvera::testing {
+
+// A member line and a version line, as the chapter publishes them.
+inline constexpr char kFreshCallbook[] =
+    "versi: 2025-06-01 10:00\r\n"
+    "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan\r\n"
+    "QV27XYZ#Sari#Jl. Mawar 2#Kota Contoh#0413#2025-12-31#baru\r\n";
+
+// The chapter's web server, its failure modes included, on a free port of 127.0.0.1. It runs
+// on its own thread from construction to destruction.
+class CallbookServer {
+  public:
+    CallbookServer();
+    ~CallbookServer();
+    CallbookServer(const CallbookServer&) = delete;
+    CallbookServer& operator=(const CallbookServer&) = delete;
+
+    std::string Url(const std::string& path) const;
+
+    // Lets one request to /gated through; until then it waits (ten seconds at most).
+    void OpenGate() { ++gatePasses_; }
+
+    // Set once a stalling route has sent what it sends before it stalls.
+    bool StallReached() const { return stallReached_; }
+
+  private:
+    void AddRoutes();
+    // Holds the calling server thread until the test ends (or ten seconds pass).
+    void Stall();
+
+    httplib::Server server_;
+    int port_ = -1;
+    std::thread thread_;
+    std::atomic<bool> stallReached_{false};
+    std::atomic<bool> released_{false};
+    std::atomic<int> gatePasses_{0};
+};
+
+}  // namespace kalvera::testing
