@@ -1,0 +1,379 @@
+#include "form1.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStringList>
+
+#include "controls.h"
+#include "core/callbook_path.h"
+#include "core/display_text.h"
+#include "fonts.h"
+#include "form2.h"
+#include "message_box.h"
+#include "queries/callsign_lookup.h"
+#include "queries/messages.h"
+#include "queries/region_list.h"
+#include "queries/version_banner.h"
+#include "search_input.h"
+#include "twips.h"
+#include "window_texts.h"
+
+namespace kalvera {
+namespace {
+
+// Start-up sets the outer width. The frame is not known before the first show, so the client
+// area is what a fixed single border leaves on Windows: 4 pixels each side.
+constexpr int kStartupOuterWidthTwips = 5480;
+constexpr int kAssumedBorderPixels = 8;
+constexpr int kClientHeightTwips = 6315;
+
+constexpr int kImage2Position = -5;
+constexpr int kShape2Left = -10;
+constexpr int kShape2Overhang = 100;
+
+constexpr int kListExtentPixels = 5000;
+
+std::filesystem::path ToPath(const QString& folder) {
+    return std::filesystem::path(folder.toStdU16String());
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void SetTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+}  // namespace
+
+Form1::Form1(const QString& programFolder, const QString& sourceUrl, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      programFolder_(
+          ToPath(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder)),
+      sourceUrl_(sourceUrl),
+      clock_([] { return QDateTime::currentDateTime(); }) {
+    EnsureWindowFonts();
+    CreateControls();
+    outerWidthTwips_ = width() * kTwipsPerPixel + kAssumedBorderPixels * kTwipsPerPixel;
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+QString Form1::CallbookFile() const {
+    return QString::fromStdU16String(CallbookPath(programFolder_).u16string());
+}
+
+Form2* Form1::ExistingMenuForm() const {
+    return menuForm_;
+}
+
+void Form1::SetClock(std::function<QDateTime()> clock) {
+    clock_ = std::move(clock);
+}
+
+void Form1::SetOuterWidthTwips(int twips) {
+    outerWidthTwips_ = twips;
+    setFixedSize(TwipsToPixels(twips) - kAssumedBorderPixels, TwipsToPixels(kClientHeightTwips));
+}
+
+void Form1::Form_Load() {
+    Form1Controls& c = controls_;
+    LoadRegionList();
+    SetOuterWidthTwips(kStartupOuterWidthTwips);
+    setWindowTitle(QString::fromUtf8(kWindowCaption));
+    for (std::size_t i = 0; i < DayNames.size(); ++i) {
+        DayNames[i] = QString::fromUtf8(kDayNames[i]);
+    }
+    for (std::size_t i = 0; i < MonthNames.size(); ++i) {
+        MonthNames[i] = QString::fromUtf8(kMonthNames[i]);
+    }
+    for (QWidget* box : c.Data1) {
+        SetBoxText(box, QString());
+    }
+    SetBoxBackground(c.Data1[6], Qt::white);
+    SetTopTwips(c.Image2, kImage2Position);
+    SetLeftTwips(c.Image2, kImage2Position);
+    SetLeftTwips(c.Shape2, kShape2Left);
+    SetWidthTwips(c.Shape2, WidthTwips() + kShape2Overhang);
+    const TwipsRect lookupPanel = GeometryTwips(c.Frame1);
+    SetLeftTwips(c.Frame2, lookupPanel.left);
+    SetTopTwips(c.Frame2, lookupPanel.top);
+    SetCaption(c.Label7, QString());
+    SetCaption(c.Label3, FooterNotice(QDate::currentDate().year()));
+    c.txtEtik->setPlainText(CodeOfEthicsText());
+    ShowDatabaseVersion();
+}
+
+void Form1::ShowMissingCallbook() {
+    MessageBoxes::Show(this, {FromUtf8(kMissingCallbookMessage), FromUtf8(kMissingCallbookTitle),
+                              QMessageBox::Critical});
+}
+
+void Form1::LoadRegionList() {
+    const RegionList found = QueryRegions(CallbookPath(programFolder_));
+    if (found.fileMissing) {
+        return;
+    }
+    for (const std::string& region : found.regions) {
+        if (std::find(regions_.begin(), regions_.end(), region) == regions_.end()) {
+            regions_.push_back(region);
+        }
+    }
+    // Shown as text; the bytes as stored stay with each item, as they are the listing's key.
+    for (const std::string& region : regions_) {
+        controls_.Combo1->addItem(FromUtf8(ToDisplayText(region)),
+                                  QByteArray(region.data(), static_cast<qsizetype>(region.size())));
+    }
+}
+
+void Form1::ShowDatabaseVersion() {
+    const VersionBanner banner = QueryDatabaseVersion(CallbookPath(programFolder_));
+    if (banner.fileMissing) {
+        ShowMissingCallbook();
+        return;
+    }
+    if (banner.caption) {
+        SetCaption(controls_.Label5, FromUtf8(*banner.caption));
+    }
+}
+
+void Form1::txtCari_Change() {
+    QLineEdit* box = controls_.txtCari;
+    const QString upper = box->text().toUpper();
+    if (upper != box->text()) {
+        box->setText(upper);  // changes the text once more; that pass finds nothing to do
+    }
+    box->setCursorPosition(static_cast<int>(box->text().size()));
+    box->deselect();
+}
+
+void Form1::txtCari_KeyDown(int keyCode, Qt::KeyboardModifiers) {
+    if (keyCode == Qt::Key_Return || keyCode == Qt::Key_Enter) {
+        Command1_Click();
+    }
+}
+
+void Form1::Command1_Click() {
+    Form1Controls& c = controls_;
+    for (QWidget* box : c.Data1) {
+        SetBoxText(box, QString());
+    }
+    if (c.txtCari->text().isEmpty()) {
+        c.txtCari->setFocus();
+        SetBoxBackground(c.Data1[6], Qt::white);
+        return;
+    }
+    if (IsNumericText(c.txtCari->text())) {
+        c.txtCari->clear();
+        c.txtCari->setFocus();
+        return;
+    }
+    SetBoxBackground(c.Data1[6], Qt::white);
+    SetCaption(c.Label7, QString());
+    LookupCallsign(SearchKey(c.txtCari->text()));
+    c.txtCari->clear();
+    c.txtCari->setFocus();
+}
+
+void Form1::LookupCallsign(const QString& key) {
+    Form1Controls& c = controls_;
+    const QByteArray keyBytes = key.toUtf8();
+    const std::string_view keyView(keyBytes.constData(), static_cast<std::size_t>(keyBytes.size()));
+    const LookupResult result = QueryCallsign(CallbookPath(programFolder_), keyView);
+    if (result.outcome == LookupOutcome::FileMissing) {
+        ShowMissingCallbook();
+        return;
+    }
+    if (result.outcome == LookupOutcome::Found) {
+        for (std::size_t i = 0; i < 6; ++i) {
+            SetBoxText(c.Data1[i], FromUtf8(result.details[i]));
+        }
+        if (result.statusColour) {
+            const Rgb colour = *result.statusColour;
+            SetBoxText(c.Data1[6], FromUtf8(result.details[6]));
+            SetBoxBackground(c.Data1[6], QColor(colour.red, colour.green, colour.blue));
+        }
+    }
+    if (BoxText(c.Data1[0]).isEmpty()) {
+        SetCaption(c.Label7, FromUtf8(NotFoundLine(keyView)));
+    }
+
+    // The focus stays in the search box, so a screen reader would not speak the result by
+    // itself: the box's description carries it and its change is announced.
+    QStringList summary;
+    if (!BoxText(c.Data1[0]).isEmpty()) {
+        for (std::size_t i = 0; i < c.Data1.size(); ++i) {
+            if (!BoxText(c.Data1[i]).isEmpty()) {
+                summary << c.Label1[i]->text() + QLatin1Char(' ') + BoxText(c.Data1[i]);
+            }
+        }
+    } else {
+        summary << c.Label7->text();
+    }
+    c.txtCari->setAccessibleDescription(summary.join(QStringLiteral(", ")));
+}
+
+void Form1::Command2_Click() {
+    const QComboBox* combo = controls_.Combo1;
+    const QString text = combo->currentText();
+    const int index = combo->currentIndex();
+    // The item's stored bytes when its text is what the field shows, else the typed text.
+    if (index >= 0 && combo->itemText(index) == text) {
+        ListRegionMembers(combo->itemData(index).toByteArray());
+    } else {
+        ListRegionMembers(text.toUtf8());
+    }
+}
+
+void Form1::ListRegionMembers(const QByteArray& region) {
+    const RegionListing listing = QueryRegionMembers(
+        CallbookPath(programFolder_),
+        std::string_view(region.constData(), static_cast<std::size_t>(region.size())));
+    if (listing.fileMissing) {
+        ShowMissingCallbook();
+        return;
+    }
+    for (const std::string& row : listing.rows) {
+        controls_.List1->addItem(FromUtf8(row));
+    }
+    MessageBoxes::Show(this, {QString::number(controls_.List1->count()),
+                              QString::fromUtf8(kApplicationTitle), QMessageBox::NoIcon});
+    controls_.List1->SetHorizontalExtent(kListExtentPixels);
+}
+
+void Form1::Timer1_Timer() {
+    const QDateTime now = clock_();
+    const QDate date = now.date();
+    CurrentDayName = DayNames[static_cast<std::size_t>(date.dayOfWeek() % 7)];
+    CurrentMonthName = MonthNames[static_cast<std::size_t>(date.month() - 1)];
+    SetCaption(controls_.Label2, QStringLiteral("%1, %2 %3 %4 - ")
+                                     .arg(CurrentDayName)
+                                     .arg(date.day(), 2, 10, QLatin1Char('0'))
+                                     .arg(CurrentMonthName)
+                                     .arg(date.year(), 4, 10, QLatin1Char('0')));
+    SetCaption(controls_.Label2, controls_.Label2->text() +
+                                     now.time().toString(QStringLiteral("HH:mm:ss")) +
+                                     QStringLiteral(" WIB"));
+    CurrentDayName.clear();
+    CurrentMonthName.clear();
+}
+
+void Form1::Label6_MouseMove() {
+    SetTextColour(controls_.Label6, Qt::red);
+}
+
+void Form1::Form_MouseMove() {
+    SetTextColour(controls_.Label6, Qt::black);
+}
+
+void Form1::Frame1_MouseMove() {
+    SetTextColour(controls_.Label6, Qt::black);
+}
+
+void Form1::Frame2_MouseMove() {
+    SetTextColour(controls_.Label6, Qt::black);
+}
+
+Form2& Form1::MenuForm() {
+    if (!menuForm_) {
+        menuForm_ = new Form2(*this);
+    }
+    return *menuForm_;
+}
+
+void Form1::Label6_MouseUp(Qt::MouseButton button) {
+    if (button != Qt::LeftButton) {
+        return;
+    }
+    Form2& menu = MenuForm();
+    menu.SetOBJ(this);
+    if (isMinimized()) {
+        return;
+    }
+    const TwipsRect label = GeometryTwips(controls_.Label6);
+    menu.PopUp(
+        mapToGlobal(QPoint(TwipsToPixels(label.left), TwipsToPixels(label.top + label.height))));
+}
+
+void Form1::Form_Unload() {
+    if (unloaded_) {
+        return;
+    }
+    unloaded_ = true;
+    if (updater_.IsBusy()) {
+        updater_.Cancel();
+    }
+    MenuForm().Form_Unload();
+    menuForm_ = nullptr;
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const Form1Controls& c = controls_;
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            if (watched == c.txtCari) {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                txtCari_KeyDown(key->key(), key->modifiers());
+            }
+            break;
+        case QEvent::MouseMove:
+            if (watched == c.Label6) {
+                Label6_MouseMove();
+            } else if (watched == c.Frame1) {
+                Frame1_MouseMove();
+            } else if (watched == c.Frame2) {
+                Frame2_MouseMove();
+            }
+            break;
+        case QEvent::MouseButtonRelease:
+            if (watched == c.Label6) {
+                Label6_MouseUp(static_cast<QMouseEvent*>(event)->button());
+            }
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (centred_) {
+        return;
+    }
+    centred_ = true;
+    if (const QScreen* where = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(where->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+}  // namespace kalvera

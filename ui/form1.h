@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "update/callbook_updater.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace kalvera {
+
+class Form2;
+class LineControl;
+class ListBoxControl;
+class PictureControl;
+class ShapeControl;
+
+// The controls of the main window, by their design names. Data1(2) is a QPlainTextEdit, the
+// other detail boxes are QLineEdits; BoxText and SetBoxText (controls.h) serve both.
+struct Form1Controls {
+    QComboBox* Combo1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    ListBoxControl* List1 = nullptr;
+    QFrame* Frame3 = nullptr;
+    QFrame* Frame2 = nullptr;
+    QFrame* Frame1 = nullptr;
+    LineControl* Line1 = nullptr;
+    QLabel* Label6 = nullptr;
+    PictureControl* Image1 = nullptr;
+    QLabel* Label3 = nullptr;
+    ShapeControl* Shape2 = nullptr;
+    QLabel* Label2 = nullptr;
+    PictureControl* Image2 = nullptr;
+    QPushButton* Command1 = nullptr;
+    std::array<QWidget*, 7> Data1{};
+    QLineEdit* txtCari = nullptr;
+    std::array<QLabel*, 8> Label1{};
+    QLabel* Label7 = nullptr;
+    QLabel* Label5 = nullptr;
+    QPlainTextEdit* txtEtik = nullptr;
+    QLabel* Label4 = nullptr;
+    QTimer* Timer1 = nullptr;
+};
+
+// The main window. Start-up (Form_Load) runs inside the constructor, before the first show.
+// The procedures only run a query and set controls; the queries live in queries/.
+class Form1 : public QWidget {
+    Q_OBJECT
+  public:
+    // An empty programFolder means the folder of the executable; the callbook is log.txt there.
+    explicit Form1(const QString& programFolder = QString(),
+                   const QString& sourceUrl = QString::fromLatin1(kCallbookSourceUrl),
+                   QWidget* parent = nullptr);
+    ~Form1() override;
+
+    const Form1Controls& Controls() const { return controls_; }
+    QString CallbookFile() const;
+    // The window's outer width in twips, as set by start-up.
+    int WidthTwips() const { return outerWidthTwips_; }
+    // The region collection, bytes as stored in the callbook.
+    const std::vector<std::string>& Regions() const { return regions_; }
+    // The menu form, or nullptr while none exists.
+    Form2* ExistingMenuForm() const;
+    // The clock that Timer1_Timer reads; the system clock unless replaced.
+    void SetClock(std::function<QDateTime()> clock);
+    CallbookUpdater& Updater() { return updater_; }
+
+    // Event procedures.
+    void txtCari_Change();
+    void txtCari_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void Command1_Click();
+    void Command2_Click();
+    void Timer1_Timer();
+    void Label6_MouseMove();
+    void Label6_MouseUp(Qt::MouseButton button);
+    void Form_MouseMove();
+    void Frame1_MouseMove();
+    void Frame2_MouseMove();
+    void Form_Unload();
+
+    // Shows the download panel, fetches the callbook over the local one and shows its version.
+    // Returns at once while a download is running.
+    void UNDUH_DB();
+    // True only when the new callbook was installed over sLocalFile.
+    bool DownloadFile(const QString& sSourceUrl, const QString& sLocalFile);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void CreateControls();
+    void SetOuterWidthTwips(int twips);
+    Form2& MenuForm();
+
+    void Form_Load();
+    void LoadRegionList();
+    void ShowDatabaseVersion();
+    void LookupCallsign(const QString& key);
+    void ListRegionMembers(const QByteArray& region);
+    void ShowMissingCallbook();
+
+    std::filesystem::path programFolder_;
+    QString sourceUrl_;
+    Form1Controls controls_;
+    int outerWidthTwips_ = 0;
+    std::vector<std::string> regions_;
+    std::array<QString, 7> DayNames;
+    std::array<QString, 12> MonthNames;
+    QString CurrentDayName;
+    QString CurrentMonthName;
+    std::function<QDateTime()> clock_;
+    QPointer<Form2> menuForm_;
+    CallbookUpdater updater_;
+    DownloadOutcome lastDownload_ = DownloadOutcome::Failed;
+    bool centred_ = false;
+    bool unloaded_ = false;
+};
+
+}  // namespace kalvera

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace kalvera {
+
+// Every message box of the program goes through here, so tests can see and answer them.
+struct MessageRequest {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+class MessageBoxes {
+  public:
+    // Takes over from the real, modal box while set; an empty observer restores it.
+    using Observer = std::function<void(const MessageRequest&)>;
+
+    // Shows a modal box with an OK button only; returns when it is closed.
+    static void Show(QWidget* parent, const MessageRequest& request);
+    static void SetObserver(Observer observer);
+};
+
+}  // namespace kalvera

@@ -1,0 +1,53 @@
+#include "window_texts.h"
+
+#include <QStringList>
+
+namespace kalvera {
+
+QString FooterNotice(int year) {
+    return QStringLiteral("Hak Cipta %1 - Biro Data dan Informasi KORA Wirasena").arg(year) +
+           QStringLiteral("\r\n") +
+           QStringLiteral("Komunitas Operator Radio Antarpenduduk - Daerah Wirasena");
+}
+
+QString CodeOfEthicsText() {
+    const QStringList lines = {
+        QStringLiteral("KODE ETIK KORA (5)"),
+        QStringLiteral("1. Santun di Udara"),
+        QStringLiteral("Setiap anggota berbicara dengan sopan, jujur dan menghargai pengguna "
+                       "frekuensi yang lain."),
+        QString(),
+        QStringLiteral("2. Taat Aturan"),
+        QStringLiteral("Setiap anggota memakai perangkat dan frekuensi sesuai izin dan peraturan "
+                       "yang berlaku."),
+        QString(),
+        QStringLiteral("3. Rukun Bersaudara"),
+        QStringLiteral("Setiap anggota menjaga kerukunan dan saling menolong tanpa memandang "
+                       "asal-usul."),
+        QString(),
+        QStringLiteral("4. Sigap Membantu"),
+        QStringLiteral("Setiap anggota siap menyampaikan berita penting dan membantu warga ketika "
+                       "terjadi bencana."),
+        QString(),
+        QStringLiteral("5. Cinta Tanah Air"),
+        QStringLiteral("Setiap anggota memakai radionya untuk mempererat persatuan dan kepentingan "
+                       "orang banyak."),
+        QString(),
+        QString(38, QLatin1Char('+')),
+        QString(),
+        QStringLiteral("PANCA BHAKTI KORA (5)"),
+        QStringLiteral("1. Kami menjaga tutur kata di udara sebagai cermin budi pekerti."),
+        QString(),
+        QStringLiteral("2. Kami menaati hukum negara dalam setiap kegiatan berkomunikasi."),
+        QString(),
+        QStringLiteral("3. Kami mendahulukan kepentingan masyarakat di atas kepentingan pribadi."),
+        QString(),
+        QStringLiteral("4. Kami menjaga nama baik organisasi di mana pun kami berada."),
+        QString(),
+        QStringLiteral(
+            "5. Kami siap membantu sesama dengan ikhlas, terutama dalam keadaan darurat."),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+}  // namespace kalvera
