@@ -131,11 +131,7 @@ void Form1::LoadRegionList() {
     if (found.fileMissing) {
         return;
     }
-    for (const std::string& region : found.regions) {
-        if (std::find(regions_.begin(), regions_.end(), region) == regions_.end()) {
-            regions_.push_back(region);
-        }
-    }
+    regions_ = found.regions;
     // Shown as text; the bytes as stored stay with each item, as they are the listing's key.
     for (const std::string& region : regions_) {
         controls_.Combo1->addItem(FromUtf8(ToDisplayText(region)),

@@ -6,6 +6,7 @@
 
 #include "form1.h"
 #include "message_box.h"
+#include "queries/messages.h"
 #include "twips.h"
 #include "window_texts.h"
 
@@ -13,7 +14,6 @@ namespace kalvera {
 namespace {
 
 constexpr int kDownloadPanelTop = 2745;
-constexpr char kInformationTitle[] = "Informasi";
 
 }  // namespace
 
@@ -47,8 +47,10 @@ void Form1::UNDUH_DB() {
     SetCaption(progress, QString::fromUtf8(kDownloadDoneCaption));
     panel->setVisible(false);
     if (!installed) {
-        MessageBoxes::Show(this, {QString::fromUtf8(kDownloadFailedMessage),
-                                  QString::fromUtf8(kInformationTitle), QMessageBox::Warning});
+        MessageBoxes::Show(
+            this, {QString::fromUtf8(kDownloadFailedMessage),
+                   QString::fromUtf8(kMissingCallbookTitle.data(), kMissingCallbookTitle.size()),
+                   QMessageBox::Warning});
     }
     ShowDatabaseVersion();
 }

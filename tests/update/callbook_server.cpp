@@ -50,6 +50,12 @@ std::string CallbookServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
+int CallbookServer::Requests(const std::string& path) const {
+    std::lock_guard lock(requestsMutex_);
+    const auto found = requests_.find(path);
+    return found == requests_.end() ? 0 : found->second;
+}
+
 void CallbookServer::Stall() {
     stallReached_ = true;
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -63,6 +69,12 @@ void CallbookServer::AddRoutes() {
     using httplib::Request;
     using httplib::Response;
 
+    // Counted before routing, so that a request a route holds back is seen while it waits.
+    server_.set_pre_routing_handler([this](const Request& req, Response&) {
+        const std::lock_guard lock(requestsMutex_);
+        ++requests_[req.path];
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
     server_.Get("/1028/log.txt",
                 [](const Request&, Response& res) { res.set_content(kFreshCallbook, kPlain); });
     server_.Get("/version-only", [](const Request&, Response& res) {

@@ -3,6 +3,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -31,6 +33,10 @@ class CallbookServer {
     // Set once a stalling route has sent what it sends before it stalls.
     bool StallReached() const { return stallReached_; }
 
+    // Requests that have arrived for `path` so far, answered yet or not; a redirect's target
+    // counts on its own.
+    int Requests(const std::string& path) const;
+
   private:
     void AddRoutes();
     // Holds the calling server thread until the test ends (or ten seconds pass).
@@ -42,6 +48,8 @@ class CallbookServer {
     std::atomic<bool> stallReached_{false};
     std::atomic<bool> released_{false};
     std::atomic<int> gatePasses_{0};
+    mutable std::mutex requestsMutex_;
+    std::map<std::string, int> requests_;
 };
 
 }  // namespace kalvera::testing

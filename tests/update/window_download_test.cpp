@@ -1,23 +1,31 @@
 // "Unduh Database" seen from the window: what the banner, the download panel and the failure
-// box show for every kind of answer the chapter's server can give.
+// box show for every kind of answer the chapter's server can give, how the menu starts it, and
+// what a second request or closing the window does while it runs.
 
+#include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <chrono>
+#include <functional>
 
 #include "callbook_server.h"
+#include "controls.h"
 #include "form1.h"
 #include "message_box.h"
 #include "twips.h"
+#include "ui_test_support.h"
 
 using namespace std::chrono_literals;
+using kalvera::BoxText;
 using kalvera::CentredLeft;
 using kalvera::DownloadTimeouts;
 using kalvera::Form1;
@@ -27,6 +35,7 @@ using kalvera::MessageRequest;
 using kalvera::TwipsRect;
 using kalvera::testing::CallbookServer;
 using kalvera::testing::kFreshCallbook;
+using kalvera::testing::SearchFor;
 
 namespace {
 
@@ -34,6 +43,8 @@ const QByteArray kOldCallbook =
     "versi: 2020-01-01 08:00\r\n"
     "QV27OLD#Lama#Jl. Lama 1#Kab. Lama#0001#2099-12-31#baru\r\n";
 const QString kOldBanner = QStringLiteral("Database versi: 2020-01-01 08:00 WIB");
+const QString kFailedMessage =
+    QStringLiteral("Database gagal diunduh. Database lama tetap dipakai.");
 
 // A program folder holding the old callbook, and every message box the window shows.
 class Scene {
@@ -87,6 +98,15 @@ PanelPlace PanelOf(const Form1& form) {
             form.Controls().Label4->text(), form.Controls().Frame3->isVisible()};
 }
 
+QStringList RegionItems(const Form1& form) {
+    QStringList items;
+    const QComboBox* combo = form.Controls().Combo1;
+    for (int i = 0; i < combo->count(); ++i) {
+        items << combo->itemText(i);
+    }
+    return items;
+}
+
 QString UnusedPortUrl() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);
@@ -103,19 +123,24 @@ class WindowDownloadTest : public QObject {
   private:
     QString Url(const char* path) const { return QString::fromStdString(server_->Url(path)); }
 
-    // Runs the download in the shown window while the server holds its answer back, looking at
-    // the panel then.
+    // Runs the download of /gated: `whileHeld` sees the window while the server holds its
+    // answer back, then the answer is let through.
+    void DownloadWhileGated(Form1& form, const std::function<void()>& whileHeld) {
+        QTimer::singleShot(0, &form, [this, whileHeld] {
+            whileHeld();
+            server_->OpenGate();
+        });
+        form.UNDUH_DB();
+    }
+
+    // Runs the download in the shown window, looking at the panel while it runs.
     PanelPlace PanelDuringDownload(Form1& form) {
         form.show();
         if (!QTest::qWaitForWindowExposed(&form)) {
             return {};
         }
         PanelPlace seen;
-        QTimer::singleShot(0, &form, [this, &form, &seen] {
-            seen = PanelOf(form);
-            server_->OpenGate();
-        });
-        form.UNDUH_DB();
+        DownloadWhileGated(form, [&form, &seen] { seen = PanelOf(form); });
         return seen;
     }
 
@@ -123,6 +148,8 @@ class WindowDownloadTest : public QObject {
 
   private slots:
     void initTestCase() {
+        // Closing a window must not end the application under the remaining tests.
+        QApplication::setQuitOnLastWindowClosed(false);
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         server_ = std::make_unique<CallbookServer>();
     }
@@ -132,6 +159,8 @@ class WindowDownloadTest : public QObject {
         Scene scene;
         Form1& form = scene.Window(Url("/1028/log.txt"));
         QCOMPARE(form.Controls().Label5->text(), kOldBanner);
+        const QStringList regions = RegionItems(form);
+        QVERIFY(regions.contains(QStringLiteral("Kab. Lama")));
         form.UNDUH_DB();
         QCOMPARE(scene.CallbookBytes(), QByteArray(kFreshCallbook));
         QCOMPARE(form.Controls().Label5->objectName(), QStringLiteral("Label5"));
@@ -141,6 +170,10 @@ class WindowDownloadTest : public QObject {
         QVERIFY(form.Controls().Frame3->isHidden());
         QCOMPARE(form.Controls().Label4->text(), QStringLiteral("Selesai"));
         QCOMPARE(scene.FolderEntries(), QStringList{"log.txt"});
+        // The region list stays as start-up made it; a lookup reads the new file.
+        QCOMPARE(RegionItems(form), regions);
+        SearchFor(form, QStringLiteral("ABC"));
+        QCOMPARE(BoxText(form.Controls().Data1[1]), QStringLiteral("Budi"));
     }
 
     void download_throughRedirect_replacesFile() {
@@ -184,8 +217,7 @@ class WindowDownloadTest : public QObject {
         form.Updater().SetTimeouts(DownloadTimeouts{2s, 300ms});
         form.UNDUH_DB();
         QCOMPARE(scene.boxes.size(), 1);
-        QCOMPARE(scene.boxes[0].text,
-                 QStringLiteral("Database gagal diunduh. Database lama tetap dipakai."));
+        QCOMPARE(scene.boxes[0].text, kFailedMessage);
         QCOMPARE(scene.boxes[0].title, QStringLiteral("Informasi"));
         QCOMPARE(scene.boxes[0].icon, QMessageBox::Warning);
         QCOMPARE(scene.panelShownAtBox, QList<bool>{false});
@@ -194,6 +226,95 @@ class WindowDownloadTest : public QObject {
         QCOMPARE(scene.CallbookBytes(), kOldCallbook);
         QCOMPARE(scene.FolderEntries(), QStringList{"log.txt"});
         QCOMPARE(form.Controls().Label5->text(), kOldBanner);
+    }
+
+    // The banner is read again after a failure as after a success, from whatever is on disk.
+    void download_refusedWithCallbookGone_saysFailedThenMissing() {
+        Scene scene;
+        Form1& form = scene.Window(UnusedPortUrl());
+        QVERIFY(scene.boxes.isEmpty());
+        QVERIFY(QFile::remove(scene.CallbookPath()));
+        form.UNDUH_DB();
+        QCOMPARE(scene.boxes.size(), 2);
+        QCOMPARE(scene.boxes[0].text, kFailedMessage);
+        QCOMPARE(scene.boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(scene.boxes[1].text, QStringLiteral("Database tidak ditemukan!"));
+        QCOMPARE(scene.boxes[1].title, QStringLiteral("Informasi"));
+        QCOMPARE(scene.boxes[1].icon, QMessageBox::Critical);
+        QCOMPARE(scene.panelShownAtBox, (QList<bool>{false, false}));
+        QVERIFY(scene.FolderEntries().isEmpty());
+    }
+
+    void download_requestedAgainWhileRunning_isIgnored() {
+        Scene scene;
+        Form1& form = scene.Window(Url("/gated"));
+        const int before = server_->Requests("/gated");
+        bool busy = false;
+        DownloadWhileGated(form, [&form, &busy] {
+            busy = form.Updater().IsBusy();
+            form.UNDUH_DB();
+        });
+        QVERIFY(busy);
+        QCOMPARE(server_->Requests("/gated") - before, 1);
+        QVERIFY(scene.boxes.isEmpty());
+        QCOMPARE(scene.CallbookBytes(), QByteArray(kFreshCallbook));
+        QVERIFY(form.Controls().Frame3->isHidden());
+        QCOMPARE(form.Controls().Label4->text(), QStringLiteral("Selesai"));
+    }
+
+    void download_windowClosedMeanwhile_isCancelledAndOldFileKept() {
+        Scene scene;
+        const std::string path = "/stall-before-headers";
+        Form1& form = scene.Window(Url(path.c_str()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const int before = server_->Requests(path);
+        bool arrived = false;
+        bool closed = false;
+        // The server never answers: only the cancel can end the download.
+        QTimer::singleShot(0, &form, [&] {
+            arrived = QTest::qWaitFor([&] { return server_->Requests(path) > before; }, 5000);
+            closed = form.close();
+        });
+        form.UNDUH_DB();
+        QVERIFY(arrived);
+        QVERIFY(closed);
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.Updater().IsBusy());
+        QCOMPARE(scene.CallbookBytes(), kOldCallbook);
+        QCOMPARE(scene.FolderEntries(), QStringList{"log.txt"});
+        QVERIFY(scene.boxes.isEmpty());
+        // Nothing after the transfer ran: the panel is left as the transfer found it.
+        QCOMPARE(form.Controls().Label4->text(),
+                 QStringLiteral("Sedang mengunduh database, mohon tunggu.."));
+    }
+
+    void menuItem_unduhDatabase_downloads() {
+        Scene scene;
+        Form1& form = scene.Window(Url("/1028/log.txt"));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const int before = server_->Requests("/1028/log.txt");
+        bool chosen = false;
+        QTimer::singleShot(0, [&chosen] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QAction* item = menu ? menu->findChild<QAction*>(QStringLiteral("mUnduh")) : nullptr;
+            if (item == nullptr) {
+                if (menu != nullptr) {
+                    menu->close();
+                }
+                return;
+            }
+            chosen = true;
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        });
+        QTest::mouseClick(form.Controls().Label6, Qt::LeftButton);
+        QVERIFY(chosen);
+        QCOMPARE(server_->Requests("/1028/log.txt") - before, 1);
+        QCOMPARE(scene.CallbookBytes(), QByteArray(kFreshCallbook));
+        QCOMPARE(form.Controls().Label5->text(),
+                 QStringLiteral("Database versi: 2025-06-01 10:00 WIB"));
+        QVERIFY(scene.boxes.isEmpty());
     }
 
     void download_panel_spansLookupBandWithCentredMessage() {
@@ -216,6 +337,7 @@ class WindowDownloadTest : public QObject {
     void download_twice_putsPanelAndLabelAtSamePlace() {
         Scene scene;
         Form1& form = scene.Window(Url("/gated"));
+        const int before = server_->Requests("/gated");
         const PanelPlace first = PanelDuringDownload(form);
         const PanelPlace afterFirst = PanelOf(form);
         const PanelPlace second = PanelDuringDownload(form);
@@ -227,6 +349,7 @@ class WindowDownloadTest : public QObject {
         QCOMPARE(afterFirst.panel, first.panel);
         QCOMPARE(afterSecond.panel, first.panel);
         QCOMPARE(afterSecond.label.left, first.label.left);
+        QCOMPARE(server_->Requests("/gated") - before, 2);
         QVERIFY(scene.boxes.isEmpty());
     }
 };
