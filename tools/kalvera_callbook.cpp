@@ -93,7 +93,7 @@ int Lookup(const Arguments& args) {
 int Regions(const Arguments& args) {
     const RegionList list = QueryRegions(std::string(args.positional[0]));
     if (list.fileMissing) {
-        return FileMissing();
+        return kExitFileMissing;  // the region loader is silent about a missing file
     }
     for (const std::string& region : list.regions) {
         std::cout << ToDisplayText(region) << '\n';

@@ -71,7 +71,7 @@ KOTA SATU" "" -- regions "$work/regions.txt"
 expect regions_emptyFile_givesOneEmptyLine 0 "" "" -- regions "$work/empty.txt"
 [[ $("$tool" regions "$work/empty.txt" | wc -l) == 1 ]] && passes=$((passes + 1)) ||
     { echo "FAIL regions_emptyFile_printsExactlyOneLine"; failures=$((failures + 1)); }
-expect regions_missingFile_exits2Silently 2 "" "*" -- regions "$work/none.txt"
+expect regions_missingFile_exits2Silently 2 "" "" -- regions "$work/none.txt"
 
 expect listing_rowsOfOneRegion 0 "QV27B | a | b | Kota Dua | 1 | - | BARU" "" -- listing "$work/regions.txt" "Kota Dua"
 expect listing_missingFile_exits2 2 "" "Database tidak ditemukan!" -- listing "$work/none.txt" "Kota Dua"
