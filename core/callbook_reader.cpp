@@ -33,7 +33,17 @@ bool OpenForReading(const std::filesystem::path& file, std::ifstream& in) {
     // Unbuffered: every read is a large one straight into our own buffer.
     in.rdbuf()->pubsetbuf(nullptr, 0);
     in.open(file, std::ios::binary);
-    return in.is_open();
+    if (!in.is_open()) {
+        return false;
+    }
+    // A UTF-8 byte-order mark, as some editors write, is not part of the first line: the
+    // callsign or region there must still match.
+    char head[3] = {};
+    in.read(head, sizeof head);
+    const bool byteOrderMark = in.gcount() == 3 && std::string_view(head, 3) == "\xEF\xBB\xBF";
+    in.clear();
+    in.seekg(byteOrderMark ? 3 : 0);
+    return true;
 }
 
 // Hands out the file as consecutive blocks of whole lines: each block ends just after an LF,
@@ -153,9 +163,10 @@ LastMatchingLine FindLastLineContaining(const std::filesystem::path& file,
     if (!OpenForReading(file, in)) {
         return {ScanResult::FileMissing, std::nullopt};
     }
+    const std::streamoff begin = in.tellg();  // after a byte-order mark
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size <= 0) {
+    if (size <= begin) {
         return {};
     }
     const SubstringFinder finder{std::string(needle)};
@@ -163,10 +174,10 @@ LastMatchingLine FindLastLineContaining(const std::filesystem::path& file,
     // Its head, up to its first LF, may be the tail of a line that begins further back.
     std::vector<char> data;
     std::streamoff readStart = size;
-    while (readStart > 0) {
+    while (readStart > begin) {
         const std::streamoff step =
             std::max<std::streamoff>(kReadChunkSize, static_cast<std::streamoff>(data.size()));
-        const std::streamoff chunk = std::min(step, readStart);
+        const std::streamoff chunk = std::min(step, readStart - begin);
         readStart -= chunk;
         data.insert(data.begin(), static_cast<std::size_t>(chunk), '\0');
         in.seekg(readStart);
@@ -176,7 +187,7 @@ LastMatchingLine FindLastLineContaining(const std::filesystem::path& file,
         }
         const std::string_view view(data.data(), data.size());
         std::size_t wholeFrom = 0;
-        if (readStart > 0) {
+        if (readStart > begin) {
             const std::size_t firstNewline = view.find('\n');
             if (firstNewline == std::string_view::npos) {
                 continue;  // still inside one long line

@@ -56,6 +56,15 @@ TEST(ReadCallbook, nulBytesAndLoneCr_areData) {
     EXPECT_EQ(AllLines(folder.Write("a\0b\rc\r\nd"s)), (Lines{"a\0b\rc"s, "d"}));
 }
 
+TEST(ReadCallbook, byteOrderMarkAtTheStart_isNotPartOfTheFirstLine) {
+    TempFolder folder;
+    const auto file = folder.Write("\xEF\xBB\xBFQV27ABC#x\r\nb\xEF\xBB\xBF");
+    EXPECT_EQ(AllLines(file), (Lines{"QV27ABC#x", "b\xEF\xBB\xBF"}));
+    EXPECT_EQ(LinesContaining(file, "QV27ABC"), (Lines{"QV27ABC#x"}));
+    EXPECT_EQ(FindLastLineContaining(file, "QV27").line, "QV27ABC#x");
+    EXPECT_TRUE(AllLines(folder.Write("\xEF\xBB\xBF")).empty());
+}
+
 TEST(ReadCallbook, lineLongerThanTheBuffer_isReadWhole) {
     TempFolder folder;
     const std::string longLine(kReadChunkSize * 3 + 17, 'x');
