@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QApplication>
-#include <QByteArray>
-#include <QColor>
-#include <QFile>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
-#include <QList>
-#include <QString>
-#include <QTemporaryDir>
+#include <QMenu>
 #include <QtTest>
+#include <functional>
+#include <memory>
 
 #include "controls.h"
 #include "form1.h"
@@ -33,11 +32,6 @@ class ProgramFolder {
         QCOMPARE(file.write(bytes), bytes.size());
     }
 
-    QByteArray ReadCallbook() const {
-        QFile file(CallbookPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
   private:
     QTemporaryDir folder_;
 };
@@ -55,6 +49,22 @@ class RecordedBoxes {
     QList<MessageRequest> boxes;
 };
 
+// Far from any test run's date, so that the status does not depend on the day.
+inline constexpr char kLongValid[] = "2099-12-31";
+inline constexpr char kLongExpired[] = "2001-01-31";
+
+inline const QColor kGreen(0, 255, 0);
+inline const QColor kYellow(255, 255, 0);
+inline const QColor kRed(255, 0, 0);
+inline const QColor kWhite(Qt::white);
+
+// One member line living at Jl. Melati 7, Kab. Contoh, NIA 0412.
+inline QByteArray Member(const char* callsign, const char* name,
+                         const char* validUntil = kLongValid, const char* status = "") {
+    return QByteArray(callsign) + "#" + name + "#Jl. Melati 7#Kab. Contoh#0412#" + validUntil +
+           "#" + status + "\r\n";
+}
+
 inline QStringList DetailTexts(const Form1& form) {
     QStringList texts;
     for (const QWidget* box : form.Controls().Data1) {
@@ -67,6 +77,14 @@ inline QColor StatusColour(const Form1& form) {
     return BoxBackground(form.Controls().Data1[6]);
 }
 
+inline QStringList ComboItems(const Form1& form) {
+    QStringList items;
+    for (int i = 0; i < form.Controls().Combo1->count(); ++i) {
+        items << form.Controls().Combo1->itemText(i);
+    }
+    return items;
+}
+
 // Types a suffix into the search box as a user would and presses Enter.
 inline void SearchFor(Form1& form, const QString& suffix) {
     QLineEdit* box = form.Controls().txtCari;
@@ -75,8 +93,60 @@ inline void SearchFor(Form1& form, const QString& suffix) {
     QTest::keyClick(box, Qt::Key_Return);
 }
 
-// Far from any test run's date, so that the status does not depend on the day.
-inline constexpr char kLongValid[] = "2099-12-31";
-inline constexpr char kLongExpired[] = "2001-01-31";
+inline bool ShowActive(Form1& form) {
+    form.show();
+    QApplication::setActiveWindow(&form);
+    return QTest::qWaitForWindowActive(&form);
+}
+
+struct PopUpSeen {
+    bool opened = false;
+    QPoint position;
+    QStringList captions;  // "-" for a separator
+};
+
+// Runs `open`; if a pop-up menu opens, records it and hands it to `whileOpen`, which must close
+// it (by choosing an item or dismissing it).
+inline PopUpSeen WithPopUp(const std::function<void()>& open,
+                           const std::function<void(QMenu*)>& whileOpen) {
+    auto seen = std::make_shared<PopUpSeen>();
+    QTimer::singleShot(0, [seen, whileOpen] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            return;
+        }
+        seen->opened = true;
+        seen->position = menu->pos();
+        for (const QAction* action : menu->actions()) {
+            seen->captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        whileOpen(menu);
+    });
+    open();
+    QCoreApplication::processEvents();
+    return *seen;
+}
+
+inline void Dismiss(QMenu* menu) {
+    QTest::keyClick(menu, Qt::Key_Escape);
+}
+
+// Releases `button` over "Menu" and hands the pop-up, if one opens, to `whileOpen`.
+inline PopUpSeen ReleaseOverMenu(Form1& form, Qt::MouseButton button,
+                                 const std::function<void(QMenu*)>& whileOpen = Dismiss) {
+    return WithPopUp([&form, button] { QTest::mouseClick(form.Controls().Label6, button); },
+                     whileOpen);
+}
+
+// Opens the pop-up from "Menu" and clicks the item named `itemName`.
+inline PopUpSeen ChooseFromMenu(Form1& form, const char* itemName) {
+    return ReleaseOverMenu(form, Qt::LeftButton, [itemName](QMenu* menu) {
+        if (QAction* item = menu->findChild<QAction*>(QString::fromLatin1(itemName))) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        } else {
+            Dismiss(menu);
+        }
+    });
+}
 
 }  // namespace kalvera::testing

@@ -56,12 +56,16 @@ int CallbookServer::Requests(const std::string& path) const {
     return found == requests_.end() ? 0 : found->second;
 }
 
+void CallbookServer::HoldUntil(const std::function<bool()>& done) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!released_ && !done() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 void CallbookServer::Stall() {
     stallReached_ = true;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!released_ && std::chrono::steady_clock::now() < giveUp) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    HoldUntil([] { return false; });
 }
 
 void CallbookServer::AddRoutes() {
@@ -75,48 +79,55 @@ void CallbookServer::AddRoutes() {
         ++requests_[req.path];
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    server_.Get("/1028/log.txt",
-                [](const Request&, Response& res) { res.set_content(kFreshCallbook, kPlain); });
-    server_.Get("/version-only", [](const Request&, Response& res) {
-        res.set_content("versi: 2025-07-01 07:00\r\n", kPlain);
-    });
-    server_.Get("/members-only", [](const Request&, Response& res) {
-        res.set_content("QV27DEF#Dewi#Jl. Kenanga 3#Kab. Contoh#0500#null#seumur hidup\r\n",
-                        kPlain);
-    });
-    server_.Get("/server-error", [](const Request&, Response& res) {
-        res.status = 500;
-        res.set_content(kFreshCallbook, kPlain);
-    });
-    // An error page that never ends.
-    server_.Get("/server-error-endless", [this](const Request&, Response& res) {
-        res.status = 503;
-        res.set_chunked_content_provider(kPlain, [this](std::size_t offset, DataSink& sink) {
-            static const std::string block = MemberLines(64 * 1024);
-            if (released_ || offset > 2 * kMaxCallbookBytes) {
-                sink.done();
-                return true;
-            }
-            return sink.write(block.data(), block.size());
+
+    struct Fixed {
+        const char* path;
+        int status;
+        const char* type;
+        std::string body;
+    };
+    std::string withNul = kFreshCallbook;
+    withNul[20] = '\0';
+    const Fixed fixed[] = {
+        {"/1028/log.txt", 200, kPlain, kFreshCallbook},
+        {"/version-only", 200, kPlain, kVersionOnly},
+        {"/members-only", 200, kPlain, kMembersOnly},
+        {"/server-error", 500, kPlain, kFreshCallbook},
+        {"/html", 200, "text/html; charset=utf-8",
+         "<!DOCTYPE html><html><body>Situs sedang perbaikan</body></html>"},
+        // Claims to be plain text, behind a byte-order mark and blank lines.
+        {"/html-as-text", 200, kPlain,
+         "\xEF\xBB\xBF\r\n  <HTML>\r\n<p>a#b#c#d#e#f#g</p></HTML>\r\n"},
+        {"/empty", 200, kPlain, ""},
+        {"/with-nul", 200, kPlain, withNul},
+        {"/no-callbook-line", 200, kPlain,
+         "Maaf, berkas tidak tersedia.\r\nSilakan coba lagi#nanti\r\n"},
+    };
+    for (const Fixed& route : fixed) {
+        server_.Get(route.path, [route](const Request&, Response& res) {
+            res.status = route.status;
+            res.set_content(route.body, route.type);
         });
+    }
+    const std::pair<const char*, const char*> redirects[] = {
+        {"/moved", "/1028/log.txt"},
+        {"/moved-to-cut-short", "/cut-short"},
+        {"/moved-to-chunked", "/chunked"},
+        {"/loop", "/loop"},
+    };
+    for (const auto& [from, to] : redirects) {
+        server_.Get(from, [to](const Request&, Response& res) { res.set_redirect(to); });
+    }
+    // /hops/N redirects N times before it reaches the callbook.
+    server_.Get(R"(/hops/(\d+))", [](const Request& req, Response& res) {
+        const int left = std::stoi(req.matches[1]);
+        if (left == 0) {
+            res.set_content(kFreshCallbook, kPlain);
+        } else {
+            res.set_redirect("/hops/" + std::to_string(left - 1));
+        }
     });
-    server_.Get("/html", [](const Request&, Response& res) {
-        res.set_content("<!DOCTYPE html><html><body>Situs sedang perbaikan</body></html>",
-                        "text/html; charset=utf-8");
-    });
-    // An HTML page that claims to be plain text, with a byte-order mark and blank lines.
-    server_.Get("/html-as-text", [](const Request&, Response& res) {
-        res.set_content("\xEF\xBB\xBF\r\n  <HTML>\r\n<p>a#b#c#d#e#f#g</p></HTML>\r\n", kPlain);
-    });
-    server_.Get("/empty", [](const Request&, Response& res) { res.set_content("", kPlain); });
-    server_.Get("/with-nul", [](const Request&, Response& res) {
-        std::string body = kFreshCallbook;
-        body[20] = '\0';
-        res.set_content(body, kPlain);
-    });
-    server_.Get("/no-callbook-line", [](const Request&, Response& res) {
-        res.set_content("Maaf, berkas tidak tersedia.\r\nSilakan coba lagi#nanti\r\n", kPlain);
-    });
+
     // Promises 1000 bytes, sends a member line, then drops the connection.
     server_.Get("/cut-short", [](const Request&, Response& res) {
         res.set_content_provider(1000, kPlain, [](std::size_t, std::size_t, DataSink& sink) {
@@ -125,20 +136,8 @@ void CallbookServer::AddRoutes() {
             return false;
         });
     });
-    server_.Get("/moved-to-cut-short",
-                [](const Request&, Response& res) { res.set_redirect("/cut-short"); });
-    // Announces more than the limit; the download must not wait for the body.
-    server_.Get("/oversized-declared", [](const Request&, Response& res) {
-        res.set_content_provider(kMaxCallbookBytes + 1, kPlain,
-                                 [](std::size_t offset, std::size_t length, DataSink& sink) {
-                                     static const std::string block = MemberLines(64 * 1024);
-                                     const std::size_t n = std::min(length, block.size());
-                                     (void)offset;
-                                     return sink.write(block.data(), n);
-                                 });
-    });
     // Streams member lines without a length until the client gives up; never held whole.
-    server_.Get("/oversized-streamed", [this](const Request&, Response& res) {
+    server_.Get("/oversized", [this](const Request&, Response& res) {
         res.set_chunked_content_provider(kPlain, [this](std::size_t offset, DataSink& sink) {
             static const std::string block = MemberLines(64 * 1024);
             if (released_ || offset > kMaxCallbookBytes + 4 * block.size()) {
@@ -146,6 +145,15 @@ void CallbookServer::AddRoutes() {
                 return true;
             }
             return sink.write(block.data(), block.size());
+        });
+    });
+    server_.Get("/chunked", [](const Request&, Response& res) {
+        res.set_chunked_content_provider(kPlain, [](std::size_t offset, DataSink& sink) {
+            if (offset == 0) {
+                return sink.write(kFreshCallbook, std::strlen(kFreshCallbook));
+            }
+            sink.done();
+            return true;
         });
     });
     // Accepts the request and never answers.
@@ -166,39 +174,12 @@ void CallbookServer::AddRoutes() {
                                  });
     });
     server_.Get("/gated", [this](const Request&, Response& res) {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!released_ && std::chrono::steady_clock::now() < giveUp) {
+        HoldUntil([this] {
             int passes = gatePasses_;
-            if (passes > 0 && gatePasses_.compare_exchange_weak(passes, passes - 1)) {
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+            return passes > 0 && gatePasses_.compare_exchange_strong(passes, passes - 1);
+        });
         res.set_content(kFreshCallbook, kPlain);
     });
-    server_.Get("/moved", [](const Request&, Response& res) { res.set_redirect("/1028/log.txt"); });
-    // /hops/N redirects N times before it reaches the callbook.
-    server_.Get(R"(/hops/(\d+))", [](const Request& req, Response& res) {
-        const int left = std::stoi(req.matches[1]);
-        if (left == 0) {
-            res.set_content(kFreshCallbook, kPlain);
-        } else {
-            res.set_redirect("/hops/" + std::to_string(left - 1));
-        }
-    });
-    server_.Get("/chunked", [](const Request&, Response& res) {
-        res.set_chunked_content_provider(kPlain, [](std::size_t offset, DataSink& sink) {
-            if (offset == 0) {
-                sink.write(kFreshCallbook, std::strlen(kFreshCallbook));
-            } else {
-                sink.done();
-            }
-            return true;
-        });
-    });
-    server_.Get("/moved-to-chunked",
-                [](const Request&, Response& res) { res.set_redirect("/chunked"); });
-    server_.Get("/loop", [](const Request&, Response& res) { res.set_redirect("/loop"); });
 }
 
 }  // namespace kalvera::testing

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -15,6 +16,10 @@ inline constexpr char kFreshCallbook[] =
     "versi: 2025-06-01 10:00\r\n"
     "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan\r\n"
     "QV27XYZ#Sari#Jl. Mawar 2#Kota Contoh#0413#2025-12-31#baru\r\n";
+// Callbooks with one kind of line only.
+inline constexpr char kVersionOnly[] = "versi: 2025-07-01 07:00\r\n";
+inline constexpr char kMembersOnly[] =
+    "QV27DEF#Dewi#Jl. Kenanga 3#Kab. Contoh#0500#null#seumur hidup\r\n";
 
 // The chapter's web server, its failure modes included, on a free port of 127.0.0.1. It runs
 // on its own thread from construction to destruction.
@@ -39,7 +44,9 @@ class CallbookServer {
 
   private:
     void AddRoutes();
-    // Holds the calling server thread until the test ends (or ten seconds pass).
+    // Holds the calling server thread until `done` says so or the test ends (ten seconds at
+    // most).
+    void HoldUntil(const std::function<bool()>& done);
     void Stall();
 
     httplib::Server server_;

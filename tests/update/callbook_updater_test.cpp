@@ -3,56 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QNetworkProxy>
-#include <QStringList>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <functional>
 #include <memory>
 
 #include "callbook_server.h"
+#include "update_test_support.h"
 
 namespace kalvera {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::CallbookServer;
-using testing::kFreshCallbook;
-
-const QByteArray kOldCallbook =
-    "versi: 2020-01-01 08:00\r\n"
-    "QV27OLD#Lama#Jl. Lama 1#Kab. Lama#0001#2020-01-01#baru\r\n";
+using namespace kalvera::testing;
 
 class CallbookUpdaterTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        QFile file(CallbookPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(kOldCallbook), kOldCallbook.size());
-        // Short enough that a wrong turn ends the test in seconds, not minutes.
-        updater_.SetTimeouts(DownloadTimeouts{5s, 5s});
-    }
+    // Short enough that a wrong turn ends the test in seconds, not minutes.
+    void SetUp() override { updater_.SetTimeouts(DownloadTimeouts{5s, 5s}); }
 
-    QString CallbookPath() const { return folder_.filePath("log.txt"); }
-
-    QByteArray CallbookBytes() const {
-        QFile file(CallbookPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
-    QStringList FolderEntries() const {
-        return QDir(folder_.path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Name);
-    }
-
-    DownloadOutcome Fetch(const std::string& path) {
-        return updater_.Download(QUrl(QString::fromStdString(server_.Url(path))), CallbookPath());
+    QUrl UrlOf(const char* path) const { return QUrl(QString::fromStdString(server_.Url(path))); }
+    DownloadOutcome Fetch(const char* path) {
+        return updater_.Download(UrlOf(path), folder_.CallbookPath());
     }
 
     // Runs `action` on the window thread once the server has stalled a request.
@@ -69,230 +42,115 @@ class CallbookUpdaterTest : public ::testing::Test {
     }
 
     void ExpectOldCallbookUntouched() const {
-        EXPECT_EQ(CallbookBytes(), kOldCallbook);
-        EXPECT_EQ(FolderEntries(), QStringList{"log.txt"});
+        EXPECT_EQ(folder_.CallbookBytes(), kOldCallbook);
+        EXPECT_EQ(folder_.Entries(), QStringList{"log.txt"});
     }
 
-    QTemporaryDir folder_;
+    OldCallbookFolder folder_;
     CallbookServer server_;
     CallbookUpdater updater_;
 };
 
-TEST_F(CallbookUpdaterTest, download_ofPublishedCallbook_replacesLocalFile) {
-    EXPECT_EQ(Fetch("/1028/log.txt"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray(kFreshCallbook));
-    EXPECT_EQ(FolderEntries(), QStringList{"log.txt"});
+struct Route {
+    const char* name;
+    const char* path;                // nullptr: a port nobody listens on
+    const char* installs = nullptr;  // nullptr: the download fails
+};
+
+const Route kRoutes[] = {
+    {"published", "/1028/log.txt", kFreshCallbook},
+    {"redirected", "/moved", kFreshCallbook},
+    {"fiveRedirects", "/hops/5", kFreshCallbook},
+    {"chunked", "/chunked", kFreshCallbook},
+    {"redirectedToChunked", "/moved-to-chunked", kFreshCallbook},
+    {"versionLineOnly", "/version-only", kVersionOnly},
+    {"memberLinesOnly", "/members-only", kMembersOnly},
+    {"notFound", "/1028/tidak-ada.txt"},
+    {"serverError", "/server-error"},
+    {"htmlPageWith200", "/html"},
+    {"htmlSentAsText", "/html-as-text"},
+    {"cutShort", "/cut-short"},
+    {"redirectedToCutShort", "/moved-to-cut-short"},
+    {"emptyBody", "/empty"},
+    {"tooLarge", "/oversized"},
+    {"nulByte", "/with-nul"},
+    {"noMemberOrVersionLine", "/no-callbook-line"},
+    {"sixRedirects", "/hops/6"},
+    {"redirectLoop", "/loop"},
+    {"neverAnswers", "/stall-before-headers"},
+    {"stallsMidBody", "/stall-mid-body"},
+    {"connectionRefused", nullptr},
+};
+
+class ServedTest : public CallbookUpdaterTest, public ::testing::WithParamInterface<Route> {};
+
+// Whatever goes wrong, the old file stays byte for byte and no temporary file is left.
+TEST_P(ServedTest, download_installsOnlyAWholePlausibleCallbook) {
+    const Route& route = GetParam();
+    updater_.SetTimeouts(DownloadTimeouts{1s, 500ms});
+    updater_.Cancel();  // with nothing running: harmless
+    const QUrl source = route.path ? UrlOf(route.path) : QUrl(UnusedPortUrl());
+    EXPECT_EQ(updater_.Download(source, folder_.CallbookPath()),
+              route.installs ? DownloadOutcome::Installed : DownloadOutcome::Failed);
+    EXPECT_EQ(folder_.CallbookBytes(), route.installs ? QByteArray(route.installs) : kOldCallbook);
+    EXPECT_EQ(folder_.Entries(), QStringList{"log.txt"});
     EXPECT_FALSE(updater_.IsBusy());
 }
+
+INSTANTIATE_TEST_SUITE_P(Routes, ServedTest, ::testing::ValuesIn(kRoutes),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CallbookUpdaterTest, download_whenNoLocalFileYet_createsIt) {
-    ASSERT_TRUE(QFile::remove(CallbookPath()));
+    ASSERT_TRUE(QFile::remove(folder_.CallbookPath()));
     EXPECT_EQ(Fetch("/1028/log.txt"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray(kFreshCallbook));
+    EXPECT_EQ(folder_.CallbookBytes(), QByteArray(kFreshCallbook));
 }
 
-TEST_F(CallbookUpdaterTest, download_ofFileWithOnlyVersionLine_isInstalled) {
-    EXPECT_EQ(Fetch("/version-only"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray("versi: 2025-07-01 07:00\r\n"));
-}
+// A running download refuses a second one at once, and ends with Cancelled whichever way it
+// is ended before its transfer is.
+enum class Ending { Cancel, ApplicationQuit, UpdaterDestroyed };
 
-TEST_F(CallbookUpdaterTest, download_ofFileWithOnlyMemberLines_isInstalled) {
-    EXPECT_EQ(Fetch("/members-only"), DownloadOutcome::Installed);
-    EXPECT_TRUE(CallbookBytes().startsWith("QV27DEF#"));
-}
+class EndingTest : public CallbookUpdaterTest, public ::testing::WithParamInterface<Ending> {};
 
-TEST_F(CallbookUpdaterTest, download_twiceInARow_installsBothTimes) {
-    EXPECT_EQ(Fetch("/version-only"), DownloadOutcome::Installed);
-    EXPECT_EQ(Fetch("/1028/log.txt"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray(kFreshCallbook));
-    EXPECT_EQ(FolderEntries(), QStringList{"log.txt"});
-}
-
-TEST_F(CallbookUpdaterTest, download_ofMissingPath_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/1028/tidak-ada.txt"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_withServerError_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/server-error"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_withEndlessErrorPage_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/server-error-endless"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofHtmlPageWithStatus200_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/html"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofHtmlPageSentAsPlainText_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/html-as-text"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofBodyCutShort_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/cut-short"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_redirectedToBodyCutShort_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/moved-to-cut-short"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofEmptyBody_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/empty"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_declaredLargerThanLimit_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/oversized-declared"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_streamingPastLimit_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/oversized-streamed"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofBodyWithNulByte_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/with-nul"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofTextWithoutMemberOrVersionLine_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/no-callbook-line"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_whenConnectionRefused_failsAndKeepsOldFile) {
-    // A port that was free a moment ago and that nobody listens on now.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    const QUrl url(QStringLiteral("http://127.0.0.1:%1/1028/log.txt").arg(port));
-    EXPECT_EQ(updater_.Download(url, CallbookPath()), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_whenServerNeverAnswers_failsAfterConnectTimeout) {
-    updater_.SetTimeouts(DownloadTimeouts{300ms, 5s});
-    EXPECT_EQ(Fetch("/stall-before-headers"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_whenDataStopsMidBody_failsAfterIdleTimeout) {
-    updater_.SetTimeouts(DownloadTimeouts{5s, 300ms});
-    EXPECT_EQ(Fetch("/stall-mid-body"), DownloadOutcome::Failed);
-    EXPECT_TRUE(server_.StallReached());
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_followingRedirect_installsTarget) {
-    EXPECT_EQ(Fetch("/moved"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray(kFreshCallbook));
-}
-
-TEST_F(CallbookUpdaterTest, download_ofChunkedBody_installsIt) {
-    EXPECT_EQ(Fetch("/chunked"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray(kFreshCallbook));
-}
-
-TEST_F(CallbookUpdaterTest, download_redirectedToChunkedBody_installsIt) {
-    EXPECT_EQ(Fetch("/moved-to-chunked"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray(kFreshCallbook));
-}
-
-TEST_F(CallbookUpdaterTest, download_afterFiveRedirects_installsTarget) {
-    EXPECT_EQ(Fetch("/hops/5"), DownloadOutcome::Installed);
-    EXPECT_EQ(CallbookBytes(), QByteArray(kFreshCallbook));
-}
-
-TEST_F(CallbookUpdaterTest, download_needingSixRedirects_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/hops/6"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofRedirectLoop_failsAndKeepsOldFile) {
-    EXPECT_EQ(Fetch("/loop"), DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_ofNonHttpUrl_failsWithoutReadingIt) {
-    QTemporaryDir elsewhere;
-    const QString source = elsewhere.filePath("log.txt");
-    QFile file(source);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(kFreshCallbook);
-    file.close();
-    EXPECT_EQ(updater_.Download(QUrl::fromLocalFile(source), CallbookPath()),
-              DownloadOutcome::Failed);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, download_intoFolderThatDoesNotExist_fails) {
-    const QString target = folder_.filePath("tidak-ada/log.txt");
-    EXPECT_EQ(updater_.Download(QUrl(QString::fromStdString(server_.Url("/1028/log.txt"))), target),
-              DownloadOutcome::Failed);
-    EXPECT_FALSE(QFile::exists(target));
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, cancel_duringStalledTransfer_returnsCancelledAndKeepsOldFile) {
-    bool busyWhileStalled = false;
-    WhenStalled([this, &busyWhileStalled] {
-        busyWhileStalled = updater_.IsBusy();
-        updater_.Cancel();
-    });
-    EXPECT_EQ(Fetch("/stall-mid-body"), DownloadOutcome::Cancelled);
-    EXPECT_TRUE(busyWhileStalled);
-    EXPECT_FALSE(updater_.IsBusy());
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, cancel_whenIdle_isHarmless) {
-    updater_.Cancel();
-    EXPECT_FALSE(updater_.IsBusy());
-    EXPECT_EQ(Fetch("/1028/log.txt"), DownloadOutcome::Installed);
-}
-
-TEST_F(CallbookUpdaterTest, download_whileAnotherRuns_failsAndLeavesFirstRunning) {
-    DownloadOutcome second = DownloadOutcome::Installed;
-    bool busyAfterSecond = false;
-    WhenStalled([this, &second, &busyAfterSecond] {
-        second = Fetch("/1028/log.txt");
-        busyAfterSecond = updater_.IsBusy();
-        updater_.Cancel();
-    });
-    EXPECT_EQ(Fetch("/stall-mid-body"), DownloadOutcome::Cancelled);
-    EXPECT_EQ(second, DownloadOutcome::Failed);
-    EXPECT_TRUE(busyAfterSecond);
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, applicationQuit_duringTransfer_returnsCancelledAndKeepsOldFile) {
-    DownloadOutcome outcome = DownloadOutcome::Installed;
-    QTimer::singleShot(0, &updater_, [this, &outcome] { outcome = Fetch("/stall-mid-body"); });
-    WhenStalled([] { QCoreApplication::quit(); });
-    QCoreApplication::exec();
-    EXPECT_EQ(outcome, DownloadOutcome::Cancelled);
-    EXPECT_FALSE(updater_.IsBusy());
-    ExpectOldCallbookUntouched();
-}
-
-TEST_F(CallbookUpdaterTest, updaterDestroyed_duringTransfer_returnsCancelledAndKeepsOldFile) {
+TEST_P(EndingTest, download_endedWhileStalled_returnsCancelledAndKeepsOldFile) {
     auto owned = std::make_unique<CallbookUpdater>();
     CallbookUpdater* updater = owned.get();
-    WhenStalled([&owned] { owned.reset(); });
-    const QUrl url(QString::fromStdString(server_.Url("/stall-mid-body")));
-    EXPECT_EQ(updater->Download(url, CallbookPath()), DownloadOutcome::Cancelled);
-    EXPECT_EQ(owned, nullptr);
+    DownloadOutcome second = DownloadOutcome::Installed;
+    bool busyAfterSecond = false;
+    WhenStalled([&] {
+        second = owned->Download(UrlOf("/1028/log.txt"), folder_.CallbookPath());
+        busyAfterSecond = owned->IsBusy();
+        if (GetParam() == Ending::Cancel) {
+            owned->Cancel();
+        } else if (GetParam() == Ending::ApplicationQuit) {
+            QCoreApplication::quit();
+        } else {
+            owned.reset();
+        }
+    });
+    DownloadOutcome outcome = DownloadOutcome::Installed;
+    QTimer::singleShot(0, [&] {
+        outcome = updater->Download(UrlOf("/stall-mid-body"), folder_.CallbookPath());
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    EXPECT_EQ(second, DownloadOutcome::Failed);
+    EXPECT_TRUE(busyAfterSecond);
+    EXPECT_EQ(server_.Requests("/1028/log.txt"), 0);
+    EXPECT_EQ(outcome, DownloadOutcome::Cancelled);
+    EXPECT_TRUE(!owned || !owned->IsBusy());
     ExpectOldCallbookUntouched();
 }
+
+std::string EndingName(const ::testing::TestParamInfo<Ending>& info) {
+    const char* names[] = {"cancel", "applicationQuit", "updaterDestroyed"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, EndingTest,
+                         ::testing::Values(Ending::Cancel, Ending::ApplicationQuit,
+                                           Ending::UpdaterDestroyed),
+                         EndingName);
 
 }  // namespace
 }  // namespace kalvera
