@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "callbook_path.h"
+#include "display_text.h"
 
 namespace kalvera {
 namespace {
@@ -38,11 +39,12 @@ bool OpenForReading(const std::filesystem::path& file, std::ifstream& in) {
     }
     // A UTF-8 byte-order mark, as some editors write, is not part of the first line: the
     // callsign or region there must still match.
-    char head[3] = {};
+    char head[kUtf8ByteOrderMark.size()] = {};
     in.read(head, sizeof head);
-    const bool byteOrderMark = in.gcount() == 3 && std::string_view(head, 3) == "\xEF\xBB\xBF";
+    const bool byteOrderMark =
+        std::string_view(head, static_cast<std::size_t>(in.gcount())) == kUtf8ByteOrderMark;
     in.clear();
-    in.seekg(byteOrderMark ? 3 : 0);
+    in.seekg(byteOrderMark ? static_cast<std::streamoff>(sizeof head) : 0);
     return true;
 }
 

@@ -95,9 +95,8 @@ std::string DisplayValidUntil(std::string_view field) {
 
 std::string ToDisplayText(std::string_view bytes) {
     if (IsValidUtf8(bytes)) {
-        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-        if (bytes.starts_with(kByteOrderMark)) {
-            bytes.remove_prefix(kByteOrderMark.size());
+        if (bytes.starts_with(kUtf8ByteOrderMark)) {
+            bytes.remove_prefix(kUtf8ByteOrderMark.size());
         }
         return std::string(bytes);
     }

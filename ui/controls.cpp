@@ -206,6 +206,12 @@ void SetBoxText(QWidget* box, const QString& text) {
     }
 }
 
+void SetTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
 QColor BoxBackground(const QWidget* box) {
     return box->palette().color(QPalette::Base);
 }

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <span>
 
+class QLabel;
+
 namespace kalvera {
 
 // The kinds of control a form is built from. Each maps to one Qt widget class.
@@ -66,6 +68,8 @@ QHash<QString, QWidget*> BuildControls(QWidget* form, std::span<const ControlDes
 QFont MakeFont(const QFont& base, const FontDesign& design);
 
 QColor ColourFromRgb(int rgb);
+
+void SetTextColour(QLabel* label, const QColor& colour);
 
 // Text and background of the detail boxes, whichever widget class a box is.
 QString BoxText(const QWidget* box);

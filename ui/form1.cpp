@@ -53,12 +53,6 @@ QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void SetTextColour(QLabel* label, const QColor& colour) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
 }  // namespace
 
 Form1::Form1(const QString& programFolder, const QString& sourceUrl, QWidget* parent)

@@ -429,9 +429,7 @@ void Form1::CreateControls() {
     // "Menu" and the clock line are drawn in the platform's button-text colour.
     const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
     for (QLabel* label : {c.Label6, c.Label2}) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, buttonText);
-        label->setPalette(palette);
+        SetTextColour(label, buttonText);
     }
 
     c.Timer1 = new QTimer(this);

@@ -2,44 +2,39 @@
 
 #include <cstring>
 
+#include "core/ascii_case.h"
 #include "core/callbook_record.h"
+#include "core/display_text.h"
 #include "queries/version_banner.h"
 
 namespace kalvera {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Error pages that arrive with status 200 (captive portals, hosting placeholders) begin so.
 constexpr std::array<std::string_view, 2> kHtmlOpenings = {"<!doctype html", "<html"};
 
 // A member line has at least this many separators.
 constexpr std::size_t kMemberSeparators = kMemberFieldCount - 1;
 
-static_assert(kVersionMarker.size() <= 16, "the marker table holds at most 16 entries");
+// True when no proper prefix of `text` is also its suffix. A partial match of such a marker
+// that fails can only restart at the failing byte, so no failure table is needed.
+constexpr bool OverlapsNowhere(std::string_view text) {
+    for (std::size_t length = 1; length < text.size(); ++length) {
+        if (text.substr(0, length) == text.substr(text.size() - length)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(OverlapsNowhere(kVersionMarker), "the marker scan assumes no self-overlap");
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
-CallbookContentCheck::CallbookContentCheck(std::uint64_t maxBytes) : maxBytes_(maxBytes) {
-    // Failure table of the version marker, so a marker split across chunks is still found.
-    std::size_t k = 0;
-    for (std::size_t i = 1; i < kVersionMarker.size(); ++i) {
-        while (k > 0 && kVersionMarker[i] != kVersionMarker[k]) {
-            k = markerFallback_[k - 1];
-        }
-        if (kVersionMarker[i] == kVersionMarker[k]) {
-            ++k;
-        }
-        markerFallback_[i] = k;
-    }
-}
+CallbookContentCheck::CallbookContentCheck(std::uint64_t maxBytes) : maxBytes_(maxBytes) {}
 
 void CallbookContentCheck::Feed(std::string_view chunk) {
     if (chunk.empty() || Rejected()) {
@@ -71,8 +66,8 @@ void CallbookContentCheck::Feed(std::string_view chunk) {
 void CallbookContentCheck::SniffByte(char c) {
     switch (sniff_) {
         case Sniff::ByteOrderMark:
-            if (c == kByteOrderMark[bomMatched_]) {
-                if (++bomMatched_ == kByteOrderMark.size()) {
+            if (c == kUtf8ByteOrderMark[bomMatched_]) {
+                if (++bomMatched_ == kUtf8ByteOrderMark.size()) {
                     sniff_ = Sniff::Blank;
                 }
                 return;
@@ -91,7 +86,7 @@ void CallbookContentCheck::SniffByte(char c) {
             sniff_ = Sniff::Tag;
             [[fallthrough]];
         case Sniff::Tag: {
-            tag_.push_back(AsciiLower(c));
+            tag_.push_back(ToLowerAscii(c));
             bool stillPossible = false;
             for (std::string_view opening : kHtmlOpenings) {
                 if (opening == tag_) {
@@ -125,10 +120,13 @@ void CallbookContentCheck::ScanLineByte(char c) {
         callbookLine_ = true;
         return;
     }
-    while (markerMatched_ > 0 && c != kVersionMarker[markerMatched_]) {
-        markerMatched_ = markerFallback_[markerMatched_ - 1];
+    // The match survives chunk boundaries: only its length is kept.
+    if (c == kVersionMarker[markerMatched_]) {
+        ++markerMatched_;
+    } else {
+        markerMatched_ = c == kVersionMarker[0] ? 1 : 0;
     }
-    if (c == kVersionMarker[markerMatched_] && ++markerMatched_ == kVersionMarker.size()) {
+    if (markerMatched_ == kVersionMarker.size()) {
         callbookLine_ = true;
     }
 }

@@ -54,7 +54,6 @@ class CallbookContentCheck {
     bool callbookLine_ = false;
     std::size_t separatorsInLine_ = 0;
     std::size_t markerMatched_ = 0;
-    std::array<std::size_t, 16> markerFallback_{};
 };
 
 }  // namespace kalvera
