@@ -1,5 +1,6 @@
 #include "callbook_path.h"
 
+#include <string>
 #include <system_error>
 
 #ifdef _WIN32
@@ -25,6 +26,10 @@ bool CallbookExists(const std::filesystem::path& file) {
     }
 #endif
     return true;
+}
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 }  // namespace kalvera

@@ -26,6 +26,10 @@ using LineHandler = std::function<bool(std::string_view line)>;
 // only a single line longer than this makes the buffer grow (to that line's length).
 inline constexpr std::size_t kReadChunkSize = 256 * 1024;
 
+// No real line comes near this. A longer line is not a member, a region or a version line:
+// readers skip it without keeping it, so memory stays bounded whatever a file holds.
+inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
 // Reads the callbook from its first line to its last and hands every line to `onLine`.
 // Lines end with LF, the CR of a CR LF ending is dropped, and a last line without a
 // terminator still counts. An empty file has no line at all. Other bytes, NUL included,

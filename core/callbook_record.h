@@ -18,6 +18,8 @@ enum CallbookField : std::size_t {
 };
 
 inline constexpr char kFieldSeparator = '#';
+// A version line is any line that contains this marker (letter case respected).
+inline constexpr std::string_view kVersionMarker = "versi: ";
 
 // The fields of one line, split at every '#', exactly as stored. The views point into the
 // line, so a record must not outlive the line it was split from.

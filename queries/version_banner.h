@@ -4,10 +4,9 @@
 #include <optional>
 #include <string>
 
-namespace kalvera {
+#include "core/callbook_record.h"
 
-// A version line is any line that contains this marker (letter case respected).
-inline constexpr std::string_view kVersionMarker = "versi: ";
+namespace kalvera {
 
 struct VersionBanner {
     bool fileMissing = false;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line.h"
+#include "core/callbook_path.h"
 #include "core/civil_date.h"
 #include "core/display_text.h"
 #include "queries/callsign_lookup.h"
@@ -53,9 +55,10 @@ struct Arguments {
     bool valid = true;
 };
 
-Arguments Parse(int argc, char** argv) {
+Arguments Parse(const std::vector<std::string>& argv) {
+    const std::size_t argc = argv.size();
     Arguments args;
-    for (int i = 2; i < argc; ++i) {
+    for (std::size_t i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--today") {
             if (i + 1 >= argc || args.today) {
@@ -72,7 +75,7 @@ Arguments Parse(int argc, char** argv) {
 }
 
 int Lookup(const Arguments& args) {
-    const LookupResult result = QueryCallsign(std::string(args.positional[0]), args.positional[1],
+    const LookupResult result = QueryCallsign(PathFromUtf8(args.positional[0]), args.positional[1],
                                               args.today.value_or(LocalToday()));
     switch (result.outcome) {
         case LookupOutcome::FileMissing:
@@ -91,7 +94,7 @@ int Lookup(const Arguments& args) {
 }
 
 int Regions(const Arguments& args) {
-    const RegionList list = QueryRegions(std::string(args.positional[0]));
+    const RegionList list = QueryRegions(PathFromUtf8(args.positional[0]));
     if (list.fileMissing) {
         return kExitFileMissing;  // the region loader is silent about a missing file
     }
@@ -104,13 +107,13 @@ int Regions(const Arguments& args) {
 int Listing(const Arguments& args) {
     // Rows go out as they are found: a large region never sits in memory whole.
     const bool found = ForEachRegionMember(
-        std::string(args.positional[0]), args.positional[1], args.today.value_or(LocalToday()),
+        PathFromUtf8(args.positional[0]), args.positional[1], args.today.value_or(LocalToday()),
         [](const std::string& row) { std::cout << row << '\n'; });
     return found ? kExitFound : FileMissing();
 }
 
 int Version(const Arguments& args) {
-    const VersionBanner banner = QueryDatabaseVersion(std::string(args.positional[0]));
+    const VersionBanner banner = QueryDatabaseVersion(PathFromUtf8(args.positional[0]));
     if (banner.fileMissing) {
         return FileMissing();
     }
@@ -124,11 +127,13 @@ int Version(const Arguments& args) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    if (argc < 2) {
+    UseBinaryStandardStreams();
+    const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    if (arguments.size() < 2) {
         return Usage();
     }
-    const std::string_view command = argv[1];
-    const Arguments args = Parse(argc, argv);
+    const std::string_view command = arguments[1];
+    const Arguments args = Parse(arguments);
     if (!args.valid) {
         return Usage();
     }
