@@ -70,6 +70,49 @@ void AppendUtf8(std::string& out, char16_t code) {
 
 }  // namespace
 
+std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
+    if (!IsValidUtf8(utf8)) {
+        return std::nullopt;
+    }
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        std::uint32_t code = lead;
+        std::size_t length = 1;
+        if (lead >= 0xF0) {
+            return std::nullopt;  // beyond the Basic Multilingual Plane
+        } else if (lead >= 0xE0) {
+            length = 3;
+            code = lead & 0x0F;
+        } else if (lead >= 0xC0) {
+            length = 2;
+            code = lead & 0x1F;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        i += length;
+        if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
+            out.push_back(static_cast<char>(code));
+            continue;
+        }
+        bool mapped = false;
+        for (std::size_t k = 0; k < kCp1252High.size(); ++k) {
+            if (kCp1252High[k] == code) {
+                out.push_back(static_cast<char>(0x80 + k));
+                mapped = true;
+                break;
+            }
+        }
+        if (!mapped) {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
 std::string DisplayValidUntil(std::string_view field) {
     if (field.size() == 10) {
         const std::size_t first = field.find('-');

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,10 @@ std::string DisplayValidUntil(std::string_view field);
 // Fields are bytes as stored. Valid UTF-8 is kept (a leading byte-order mark is dropped);
 // anything else is read as Windows-1252, the ANSI code page of Indonesian Windows.
 std::string ToDisplayText(std::string_view bytes);
+
+// The Windows-1252 bytes of UTF-8 text, so that a name typed as UTF-8 can also be matched
+// against a callbook saved in the ANSI code page. No value when the text is not valid UTF-8
+// or holds a character that Windows-1252 lacks.
+std::optional<std::string> Utf8ToWindows1252(std::string_view utf8);
 
 }  // namespace kalvera

@@ -20,6 +20,18 @@ struct TransparentHash {
 
 constexpr std::string_view kColumnSeparator = " | ";
 
+std::string MemberRow(const CallbookRecord& record, CivilDate today) {
+    std::string row;
+    for (std::size_t i = 0; i < kValidUntil; ++i) {
+        row.append(ToDisplayText(record.Field(i))).append(kColumnSeparator);
+    }
+    row.append(ToDisplayText(DisplayValidUntil(record.ValidUntil())));
+    if (const auto status = ResolveStatus(record, today)) {
+        row.append(kColumnSeparator).append(status->text);
+    }
+    return row;
+}
+
 }  // namespace
 
 RegionList QueryRegions(const std::filesystem::path& callbook) {
@@ -60,24 +72,36 @@ bool ForEachRegionMember(const std::filesystem::path& callbook, std::string_view
                          CivilDate today,
                          const std::function<void(const std::string& row)>& onRow) {
     const SubstringFinder finder{std::string(region)};
-    std::string row;
     const ScanResult scan =
         ReadCallbookLinesContaining(callbook, finder, [&](std::string_view line) {
             const CallbookRecord record = SplitRecord(line);
-            if (!FieldMatchesKey(record, kRegion, region)) {
-                return false;
+            if (FieldMatchesKey(record, kRegion, region)) {
+                onRow(MemberRow(record, today));
             }
-            row.clear();
-            for (std::size_t i = 0; i < kValidUntil; ++i) {
-                row.append(ToDisplayText(record.Field(i))).append(kColumnSeparator);
-            }
-            row.append(ToDisplayText(DisplayValidUntil(record.ValidUntil())));
-            if (const auto status = ResolveStatus(record, today)) {
-                row.append(kColumnSeparator).append(status->text);
-            }
-            onRow(row);
             return false;
         });
+    return scan != ScanResult::FileMissing;
+}
+
+bool ForEachRegionMember(const std::filesystem::path& callbook,
+                         std::span<const std::string> spellings, CivilDate today,
+                         const std::function<void(const std::string& row)>& onRow) {
+    if (spellings.size() == 1) {
+        return ForEachRegionMember(callbook, spellings.front(), today, onRow);
+    }
+    const ScanResult scan = ReadCallbook(callbook, [&](std::string_view line) {
+        for (const std::string& region : spellings) {
+            if (line.find(region) == std::string_view::npos) {
+                continue;
+            }
+            const CallbookRecord record = SplitRecord(line);
+            if (FieldMatchesKey(record, kRegion, region)) {
+                onRow(MemberRow(record, today));
+                break;
+            }
+        }
+        return false;
+    });
     return scan != ScanResult::FileMissing;
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,11 @@ RegionListing QueryRegionMembers(const std::filesystem::path& callbook, std::str
 // with the number of members. Returns false when the file is missing.
 bool ForEachRegionMember(const std::filesystem::path& callbook, std::string_view region,
                          CivilDate today, const std::function<void(const std::string& row)>& onRow);
+
+// As above for a region that may be stored in more than one byte spelling (UTF-8 and
+// Windows-1252, say): a line is listed once when it passes the key test with any of them.
+bool ForEachRegionMember(const std::filesystem::path& callbook,
+                         std::span<const std::string> spellings, CivilDate today,
+                         const std::function<void(const std::string& row)>& onRow);
 
 }  // namespace kalvera
