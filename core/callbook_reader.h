@@ -1,13 +1,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "line_blocks.h"
 #include "substring_finder.h"
+#include "text_input.h"
 
 namespace kalvera {
 
@@ -16,38 +18,58 @@ enum class ScanResult {
     Completed,    // every line was handed over
     Stopped,      // the handler said it was finished
     FileMissing,  // no regular file at the path, or it could not be opened
+    ReadError,    // reading failed part-way: the lines after the failure were never seen
 };
 
-// Receives one line's text, without its terminator; returns true when the scan is finished.
+// Bytes read from the file per step. Memory stays at this size whatever the file holds.
+inline constexpr std::size_t kReadChunkSize = 256 * 1024;
+
+// No real line comes near this. A longer line (counting any CRs before its LF) is not a
+// member, a region or a version line: readers skip it without keeping it, so memory stays
+// bounded whatever a file holds.
+inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
+struct ScanSummary {
+    ScanResult result = ScanResult::Completed;
+    // What the system said, for ReadError (and for FileMissing when opening failed).
+    std::string error;
+    TextEncoding encoding = TextEncoding::Bytes;
+    LineEnding lineEnding = LineEnding::LineFeed;
+    // Counted by ScanCallbook and ReadCallbook, which see every line.
+    std::uint64_t lines = 0;
+    std::uint64_t overlongLines = 0;
+    std::uint64_t linesWithSeveralCarriageReturns = 0;  // ended by CR CR LF or more CRs
+
+    bool Failed() const {
+        return result == ScanResult::FileMissing || result == ScanResult::ReadError;
+    }
+};
+
+// One line of the file, as ScanCallbook hands it over.
+struct CallbookLine {
+    std::string_view text;     // without its line end; empty for an overlong line
+    std::uint64_t number = 0;  // counted from 1
+    bool overlong = false;     // longer than kMaxLineBytes; its text was never kept
+};
+
+// Receives one line's text, without its line end; returns true when the scan is finished.
 // The view is valid only during the call.
 using LineHandler = std::function<bool(std::string_view line)>;
 
-// Bytes read from the file per step. Memory stays at this size whatever the file's size;
-// only a single line longer than this makes the buffer grow (to that line's length).
-inline constexpr std::size_t kReadChunkSize = 256 * 1024;
+// Reads the callbook from its first line to its last and hands over every line that is not
+// overlong. The file's text is UTF-8 or Windows-1252 bytes, or UTF-16 turned into UTF-8 (see
+// TextInput); lines end as LineEnding says, and a last line without a line end still counts.
+// An empty file has no line at all. Other bytes, NUL and a CR inside a line included, are
+// data.
+ScanSummary ReadCallbook(const std::filesystem::path& file, const LineHandler& onLine);
 
-// No real line comes near this. A longer line is not a member, a region or a version line:
-// readers skip it without keeping it, so memory stays bounded whatever a file holds.
-inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
-
-// Reads the callbook from its first line to its last and hands every line to `onLine`.
-// Lines end with LF, the CR of a CR LF ending is dropped, and a last line without a
-// terminator still counts. An empty file has no line at all. Other bytes, NUL included,
-// are data.
-ScanResult ReadCallbook(const std::filesystem::path& file, const LineHandler& onLine);
+// As ReadCallbook, but every line, overlong ones included, with its number.
+ScanSummary ScanCallbook(const std::filesystem::path& file,
+                         const std::function<bool(const CallbookLine&)>& onLine);
 
 // As ReadCallbook, but hands over only the lines that contain `key` (letter case respected).
-// The other lines are never split or copied: the key is searched in whole chunks first.
-ScanResult ReadCallbookLinesContaining(const std::filesystem::path& file,
-                                       const SubstringFinder& key, const LineHandler& onLine);
-
-struct LastMatchingLine {
-    ScanResult result = ScanResult::Completed;
-    std::optional<std::string> line;  // empty when no line contains the needle
-};
-
-// The last line that contains `needle`. Reads the file backwards from its end, so the cost
-// depends on the distance of that line from the end, not on the file's size.
-LastMatchingLine FindLastLineContaining(const std::filesystem::path& file, std::string_view needle);
+// The other lines are never split or copied: the key is searched in whole blocks first.
+ScanSummary ReadCallbookLinesContaining(const std::filesystem::path& file,
+                                        const SubstringFinder& key, const LineHandler& onLine);
 
 }  // namespace kalvera

@@ -24,7 +24,11 @@ std::optional<unsigned> ReadNumber(std::string_view text, std::size_t minDigits,
 }  // namespace
 
 CivilDate LocalToday() {
-    const std::time_t now = std::time(nullptr);
+    return LocalDateAt(std::chrono::system_clock::now());
+}
+
+CivilDate LocalDateAt(std::chrono::system_clock::time_point instant) {
+    const std::time_t now = std::chrono::system_clock::to_time_t(instant);
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &now);

@@ -8,6 +8,10 @@ namespace kalvera {
 
 using CivilDate = std::chrono::year_month_day;
 
+// The calendar date of `instant` in the local time zone (TZ, or the system's setting): in
+// Indonesia the new day begins at 17:00 UTC, not at midnight UTC.
+CivilDate LocalDateAt(std::chrono::system_clock::time_point instant);
+
 // Today's date on the local calendar.
 CivilDate LocalToday();
 

@@ -1,8 +1,7 @@
 #include "callsign_lookup.h"
 
 #include "core/callbook_reader.h"
-#include "core/callbook_record.h"
-#include "core/display_text.h"
+#include "core/displayed_member.h"
 
 namespace kalvera {
 
@@ -10,25 +9,23 @@ LookupResult QueryCallsign(const std::filesystem::path& callbook, std::string_vi
                            CivilDate today) {
     LookupResult result;
     const SubstringFinder finder{std::string(key)};
-    const ScanResult scan =
+    const ScanSummary scan =
         ReadCallbookLinesContaining(callbook, finder, [&](std::string_view line) {
             const CallbookRecord record = SplitRecord(line);
             if (!FieldMatchesKey(record, kCallsign, key)) {
                 return false;
             }
-            for (std::size_t i = 0; i < kValidUntil; ++i) {
-                result.details[i] = ToDisplayText(record.Field(i));
-            }
-            result.details[kValidUntil] = ToDisplayText(DisplayValidUntil(record.ValidUntil()));
-            if (const auto status = ResolveStatus(record, today)) {
-                result.details[kStatus] = status->text;
-                result.statusColour = status->colour;
-            }
+            DisplayedMember member = DisplayMember(record, today);
+            result.details = std::move(member.texts);
+            result.statusColour = member.statusColour;
             return true;
         });
-    switch (scan) {
+    switch (scan.result) {
         case ScanResult::FileMissing:
             result.outcome = LookupOutcome::FileMissing;
+            break;
+        case ScanResult::ReadError:
+            result = LookupResult{LookupOutcome::ReadError, {}, {}, scan.error};
             break;
         case ScanResult::Stopped:
             result.outcome = LookupOutcome::Found;

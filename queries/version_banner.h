@@ -1,18 +1,43 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "core/callbook_reader.h"
 #include "core/callbook_record.h"
 
 namespace kalvera {
+
+// The banner shows a version line up to this many characters, then "…": a line's worth on
+// the window, whatever a file holds.
+inline constexpr std::size_t kMaxBannerCharacters = 200;
 
 struct VersionBanner {
     bool fileMissing = false;
     // "Database " + the last version line + " WIB", UTF-8; empty when the file has no
     // version line (the caption then stays as it was).
     std::optional<std::string> caption;
+    // What the system said when reading failed part-way; no caption then.
+    std::optional<std::string> readError;
+};
+
+// Keeps the last version line of a pass, for passes that collect more than the version.
+class VersionCollector {
+  public:
+    void Take(std::string_view line) {
+        if (line.find(kVersionMarker) != std::string_view::npos) {
+            last_.assign(line);
+            found_ = true;
+        }
+    }
+    VersionBanner Finish(const ScanSummary& scan) const;
+
+  private:
+    std::string last_;
+    bool found_ = false;
 };
 
 VersionBanner QueryDatabaseVersion(const std::filesystem::path& callbook);

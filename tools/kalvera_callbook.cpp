@@ -80,6 +80,9 @@ int Lookup(const Arguments& args) {
     switch (result.outcome) {
         case LookupOutcome::FileMissing:
             return FileMissing();
+        case LookupOutcome::ReadError:
+            std::cerr << args.positional[0] << ": " << result.readError << '\n';
+            return kExitFileMissing;
         case LookupOutcome::NotFound:
             std::cout << NotFoundLine(args.positional[1]) << '\n';
             return kExitNotFound;
@@ -106,9 +109,11 @@ int Regions(const Arguments& args) {
 
 int Listing(const Arguments& args) {
     // Rows go out as they are found: a large region never sits in memory whole.
-    const bool found = ForEachRegionMember(
-        PathFromUtf8(args.positional[0]), args.positional[1], args.today.value_or(LocalToday()),
-        [](const std::string& row) { std::cout << row << '\n'; });
+    const bool found =
+        !ForEachRegionMember(PathFromUtf8(args.positional[0]), args.positional[1],
+                             args.today.value_or(LocalToday()),
+                             [](const std::string& row) { std::cout << row << '\n'; })
+             .Failed();
     return found ? kExitFound : FileMissing();
 }
 

@@ -14,10 +14,12 @@
 
 #include "controls.h"
 #include "core/callbook_path.h"
+#include "core/callbook_record.h"
 #include "core/display_text.h"
 #include "fonts.h"
 #include "form2.h"
 #include "message_box.h"
+#include "queries/callbook_overview.h"
 #include "queries/callsign_lookup.h"
 #include "queries/messages.h"
 #include "queries/region_list.h"
@@ -121,11 +123,15 @@ void Form1::ShowMissingCallbook() {
 }
 
 void Form1::LoadRegionList() {
-    const RegionList found = QueryRegions(CallbookPath(programFolder_));
-    if (found.fileMissing) {
+    // One pass gives the regions and the version banner; start-up shows the banner last,
+    // from what this pass found, so the file is read once.
+    CallbookOverview overview = QueryRegionsAndVersion(CallbookPath(programFolder_));
+    startupBanner_ = std::move(overview.version);
+    // Silent about a missing or unreadable file: the banner reports it.
+    if (overview.regions.fileMissing) {
         return;
     }
-    regions_ = found.regions;
+    regions_ = std::move(overview.regions.regions);
     // Shown as text; the bytes as stored stay with each item, as they are the listing's key.
     for (const std::string& region : regions_) {
         controls_.Combo1->addItem(FromUtf8(ToDisplayText(region)),
@@ -134,8 +140,15 @@ void Form1::LoadRegionList() {
 }
 
 void Form1::ShowDatabaseVersion() {
-    const VersionBanner banner = QueryDatabaseVersion(CallbookPath(programFolder_));
-    if (banner.fileMissing) {
+    VersionBanner banner;
+    if (startupBanner_) {
+        banner = std::move(*startupBanner_);
+        startupBanner_.reset();
+    } else {
+        banner = QueryDatabaseVersion(CallbookPath(programFolder_));
+    }
+    // A file that cannot be read through is no better than a missing one.
+    if (banner.fileMissing || banner.readError) {
         ShowMissingCallbook();
         return;
     }
@@ -187,28 +200,30 @@ void Form1::LookupCallsign(const QString& key) {
     const QByteArray keyBytes = key.toUtf8();
     const std::string_view keyView(keyBytes.constData(), static_cast<std::size_t>(keyBytes.size()));
     const LookupResult result = QueryCallsign(CallbookPath(programFolder_), keyView);
-    if (result.outcome == LookupOutcome::FileMissing) {
+    // A read that failed part-way may have hidden the member: never "tidak ditemukan!" then.
+    if (result.outcome == LookupOutcome::FileMissing ||
+        result.outcome == LookupOutcome::ReadError) {
         ShowMissingCallbook();
         return;
     }
     if (result.outcome == LookupOutcome::Found) {
-        for (std::size_t i = 0; i < 6; ++i) {
+        for (std::size_t i = 0; i < kStatus; ++i) {
             SetBoxText(c.Data1[i], FromUtf8(result.details[i]));
         }
         if (result.statusColour) {
             const Rgb colour = *result.statusColour;
-            SetBoxText(c.Data1[6], FromUtf8(result.details[6]));
-            SetBoxBackground(c.Data1[6], QColor(colour.red, colour.green, colour.blue));
+            SetBoxText(c.Data1[kStatus], FromUtf8(result.details[kStatus]));
+            SetBoxBackground(c.Data1[kStatus], QColor(colour.red, colour.green, colour.blue));
         }
     }
-    if (BoxText(c.Data1[0]).isEmpty()) {
+    if (BoxText(c.Data1[kCallsign]).isEmpty()) {
         SetCaption(c.Label7, FromUtf8(NotFoundLine(keyView)));
     }
 
     // The focus stays in the search box, so a screen reader would not speak the result by
     // itself: the box's description carries it and its change is announced.
     QStringList summary;
-    if (!BoxText(c.Data1[0]).isEmpty()) {
+    if (!BoxText(c.Data1[kCallsign]).isEmpty()) {
         for (std::size_t i = 0; i < c.Data1.size(); ++i) {
             if (!BoxText(c.Data1[i]).isEmpty()) {
                 summary << c.Label1[i]->text() + QLatin1Char(' ') + BoxText(c.Data1[i]);
@@ -236,7 +251,7 @@ void Form1::ListRegionMembers(const QByteArray& region) {
     const RegionListing listing = QueryRegionMembers(
         CallbookPath(programFolder_),
         std::string_view(region.constData(), static_cast<std::size_t>(region.size())));
-    if (listing.fileMissing) {
+    if (listing.fileMissing || listing.readError) {
         ShowMissingCallbook();
         return;
     }

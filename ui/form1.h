@@ -8,9 +8,11 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "queries/version_banner.h"
 #include "update/callbook_updater.h"
 
 class QComboBox;
@@ -121,6 +123,8 @@ class Form1 : public QWidget {
     Form1Controls controls_;
     int outerWidthTwips_ = 0;
     std::vector<std::string> regions_;
+    // The banner found by start-up's pass over the file, until start-up shows it.
+    std::optional<VersionBanner> startupBanner_;
     std::array<QString, 7> DayNames;
     std::array<QString, 12> MonthNames;
     QString CurrentDayName;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace kalvera {
@@ -55,6 +57,29 @@ TEST(ResolveStatus, unreadableDates_giveNoStatus) {
 
 TEST(ResolveStatus, missingFields_giveNoStatus) {
     EXPECT_EQ(ResolveStatus(SplitRecord("QV27ABC#Budi"), kToday), std::nullopt);
+}
+
+// The status follows the local calendar: in Indonesia (UTC+7) a member valid until 1 March
+// is INVALID from 17:00 UTC on that day, when the local date is already 2 March.
+TEST(LocalDateAt, followsTheLocalTimeZone_onBothSidesOfMidnightUtc) {
+    const char* saved = std::getenv("TZ");
+    const std::string before = saved ? saved : "";
+    const auto instant = sys_days{year{2026} / March / 1} + hours{18};
+    setenv("TZ", "WIB-7", 1);
+    tzset();
+    EXPECT_EQ(LocalDateAt(instant), (CivilDate{year{2026}, March, day{2}}));
+    EXPECT_EQ(LocalDateAt(instant - hours{12}), (CivilDate{year{2026}, March, day{1}}));
+    EXPECT_EQ(ResolveStatus(SplitRecord("QV27A#a#b#c#1#2026-03-01#"), LocalDateAt(instant)),
+              kInvalid);
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    EXPECT_EQ(LocalDateAt(instant), (CivilDate{year{2026}, March, day{1}}));
+    if (saved) {
+        setenv("TZ", before.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 TEST(ParseCallbookDate, leapDay) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/failing_input.h"
 #include "support/temp_callbook.h"
 
 namespace kalvera {
@@ -92,6 +93,39 @@ TEST(QueryCallsign, emptyOrMissingFile) {
     EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::FileMissing);
     folder.Write("");
     EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
+}
+
+// Three ways an editor may save the callbook; each member must still be found, with the
+// status word recognised.
+TEST(QueryCallsign, editorFormats_utf16OldMacAndDoubleCr_areReadRight) {
+    const std::string line = "QV27ABC#Budi#Jl#Kota#1#2020-01-01#baru";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : "versi: 1\r\n" + line + "\r\n") {
+        utf16 += std::string{c, '\0'};
+    }
+    for (const std::string& content : {utf16, "versi: 1\r" + line + "\rQV27X#a#b#c#1#null#\r",
+                                       "versi: 1\r\r\n" + line + "\r\r\n"}) {
+        TempFolder folder;
+        folder.Write(content);
+        const LookupResult result = Lookup(folder, "QV27ABC");
+        ASSERT_EQ(result.outcome, LookupOutcome::Found);
+        EXPECT_EQ(result.details[kStatus], "BARU");
+        EXPECT_EQ(result.statusColour, kGreen);
+    }
+}
+
+TEST(QueryCallsign, readFailingBeforeTheMember_isAReadErrorNotANotFound) {
+    TempFolder folder;
+    std::string text;
+    for (int i = 0; i < 30000; ++i) {
+        text += "QV27" + std::to_string(i) + "#Nama#Alamat#Kota#1#null#\r\n";
+    }
+    folder.Write(text + "QV27ZZZ#Akhir#a#b#1#null#baru\r\n");
+    testing::ReadFailureAfter failure(text.size() / 2);
+    const LookupResult late = Lookup(folder, "QV27ZZZ");
+    EXPECT_EQ(late.outcome, LookupOutcome::ReadError);
+    EXPECT_FALSE(late.readError.empty());
+    EXPECT_EQ(Lookup(folder, "QV2712").outcome, LookupOutcome::Found) << "before the failure";
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/display_text.h"
+#include "queries/callbook_overview.h"
 #include "support/temp_callbook.h"
 
 namespace kalvera {
@@ -89,6 +91,58 @@ TEST(QueryRegionMembers, emptyRegion_listsMembersWithAnEmptyRegionField) {
 TEST(QueryRegionMembers, missingFile) {
     TempFolder folder;
     EXPECT_TRUE(QueryRegionMembers(folder.Path() / "log.txt", "Kota", kToday).fileMissing);
+}
+
+TEST(QueryRegions, pastTheLimit_noNewRegionIsTaken) {
+    TempFolder folder;
+    std::string text;
+    for (std::size_t i = 0; i < kMaxRegions + 5; ++i) {
+        text += Member("QV27A", "Kota " + std::to_string(i));
+    }
+    text += Member("QV27B", "Kota 0");
+    const RegionList list = QueryRegions(folder.Write(text));
+    EXPECT_TRUE(list.capped);
+    ASSERT_EQ(list.regions.size(), kMaxRegions);
+    EXPECT_EQ(list.regions.front(), "Kota 0");
+    EXPECT_EQ(list.regions.back(), "Kota " + std::to_string(kMaxRegions - 1));
+
+    const std::string big(kMaxLineBytes - 100, 'r');
+    std::string bigOnes;
+    for (int i = 0; i < 20; ++i) {
+        bigOnes += Member("QV27A", big + std::to_string(i));
+    }
+    const RegionList bounded = QueryRegions(folder.Write(bigOnes));
+    EXPECT_TRUE(bounded.capped);
+    EXPECT_EQ(bounded.regions.size(), kMaxRegionBytes / big.size());
+}
+
+TEST(QueryRegionsAndVersion, onePass_givesWhatTheTwoQueriesGive) {
+    TempFolder folder;
+    const auto file = folder.Write("versi: 1\r\n" + Member("QV27A", "Kota Satu") +
+                                   "Data versi: 2\r\n" + Member("QV27B", "Kota Dua"));
+    const CallbookOverview overview = QueryRegionsAndVersion(file);
+    EXPECT_EQ(overview.regions.regions, QueryRegions(file).regions);
+    EXPECT_EQ(overview.version.caption, QueryDatabaseVersion(file).caption);
+    EXPECT_EQ(overview.version.caption, "Database Data versi: 2 WIB");
+
+    const CallbookOverview missing = QueryRegionsAndVersion(folder.Path() / "absent.txt");
+    EXPECT_TRUE(missing.regions.fileMissing);
+    EXPECT_TRUE(missing.version.fileMissing);
+}
+
+TEST(QueryRegionMembers, regionInEitherSpelling_isListedOnceInFileOrder) {
+    TempFolder folder;
+    const std::string utf8 = "Kab. Ciamis \xC3\xA9";
+    const std::string ansi = *Utf8ToWindows1252(utf8);
+    EXPECT_EQ(ansi, "Kab. Ciamis \xE9");
+    const auto file = folder.Write(Member("QV27A", utf8) + Member("QV27B", ansi) +
+                                   Member("QV27C", "Kota") + Member("QV27D", utf8));
+    Texts rows;
+    const std::vector<std::string> spellings{utf8, ansi};
+    EXPECT_FALSE(ForEachRegionMember(file, spellings, kToday, [&](const std::string& row) {
+                     rows.push_back(row.substr(0, 5));
+                 }).Failed());
+    EXPECT_EQ(rows, (Texts{"QV27A", "QV27B", "QV27D"}));
 }
 
 }  // namespace

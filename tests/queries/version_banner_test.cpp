@@ -32,6 +32,17 @@ TEST(QueryDatabaseVersion, markerWithOtherCaseOrNoBlank_isNoVersionLine) {
     EXPECT_EQ(Caption(""), std::nullopt);
 }
 
+TEST(QueryDatabaseVersion, hugeLines_neverReachTheBanner) {
+    const std::string longVersion = "versi: " + std::string(500, '9');
+    const std::optional<std::string> shown = Caption("versi: 1\r\n" + longVersion + "\r\n");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(*shown,
+              "Database " + longVersion.substr(0, kMaxBannerCharacters) + "\xE2\x80\xA6 WIB");
+    // Longer than any line can be: not a version line at all.
+    EXPECT_EQ(Caption("versi: 1\r\nversi: " + std::string(kMaxLineBytes, '9') + "\r\n"),
+              "Database versi: 1 WIB");
+}
+
 TEST(QueryDatabaseVersion, missingFile) {
     TempFolder folder;
     EXPECT_TRUE(QueryDatabaseVersion(folder.Path() / "log.txt").fileMissing);

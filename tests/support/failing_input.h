@@ -1,0 +1,52 @@
+#pragma once
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "core/input_file.h"
+
+namespace kalvera::testing {
+
+// While alive, every callbook file opened reads its real bytes up to `failAfter` and then
+// fails with an input/output error, as a failing disk or a dropped network share does.
+class ReadFailureAfter {
+  public:
+    explicit ReadFailureAfter(std::size_t failAfter) {
+        SetInputFileOpenerForTesting(
+            [failAfter](const std::filesystem::path& file,
+                        std::error_code& error) -> std::unique_ptr<InputFile> {
+                auto real = OpenSystemInputFile(file, error);
+                if (!real) {
+                    return nullptr;
+                }
+                return std::make_unique<Failing>(std::move(real), failAfter);
+            });
+    }
+    ~ReadFailureAfter() { SetInputFileOpenerForTesting({}); }
+    ReadFailureAfter(const ReadFailureAfter&) = delete;
+    ReadFailureAfter& operator=(const ReadFailureAfter&) = delete;
+
+  private:
+    class Failing : public InputFile {
+      public:
+        Failing(std::unique_ptr<InputFile> real, std::size_t left)
+            : real_(std::move(real)), left_(left) {}
+        std::size_t Read(char* buffer, std::size_t size, std::error_code& error) override {
+            if (left_ == 0) {
+                error = std::make_error_code(std::errc::io_error);
+                return 0;
+            }
+            const std::size_t got = real_->Read(buffer, std::min(size, left_), error);
+            left_ -= got;
+            return got;
+        }
+
+      private:
+        std::unique_ptr<InputFile> real_;
+        std::size_t left_;
+    };
+};
+
+}  // namespace kalvera::testing
