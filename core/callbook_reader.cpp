@@ -84,17 +84,16 @@ std::string_view LineText(std::string_view raw, LineEnding ending, std::size_t* 
     return raw.substr(0, raw.size() - crs);
 }
 
-}  // namespace
-
-ScanSummary ScanCallbook(const std::filesystem::path& file,
-                         const std::function<bool(const CallbookLine&)>& onLine) {
-    Pass pass(file);
+// Hands every line of the pass to `onLine` (a CallbookLine), counting as it goes.
+template <typename Handler>
+ScanSummary EachLine(Pass& pass, const Handler& onLine) {
     if (!pass.Open()) {
         return pass.Summary();
     }
     ScanSummary& summary = pass.Summary();
     LineBlocks& blocks = pass.Blocks();
     const char endByte = blocks.EndByte();
+    const LineEnding ending = blocks.Ending();
     CallbookLine line;
     for (LineBlock block = blocks.Next();; block = blocks.Next()) {
         for (std::uint64_t i = 0; i < block.droppedLines; ++i) {
@@ -123,7 +122,7 @@ ScanSummary ScanCallbook(const std::filesystem::path& file,
                 line.text = {};
             } else {
                 std::size_t crs = 0;
-                line.text = LineText(raw, blocks.Ending(), &crs);
+                line.text = LineText(raw, ending, &crs);
                 if (crs > 1 && found != nullptr) {
                     ++summary.linesWithSeveralCarriageReturns;
                 }
@@ -136,9 +135,18 @@ ScanSummary ScanCallbook(const std::filesystem::path& file,
     return pass.Finish(ScanResult::Completed);
 }
 
+}  // namespace
+
+ScanSummary ScanCallbook(const std::filesystem::path& file,
+                         const std::function<bool(const CallbookLine&)>& onLine) {
+    Pass pass(file);
+    return EachLine(pass, onLine);
+}
+
 ScanSummary ReadCallbook(const std::filesystem::path& file, const LineHandler& onLine) {
-    return ScanCallbook(
-        file, [&onLine](const CallbookLine& line) { return !line.overlong && onLine(line.text); });
+    Pass pass(file);
+    return EachLine(
+        pass, [&onLine](const CallbookLine& line) { return !line.overlong && onLine(line.text); });
 }
 
 ScanSummary ReadCallbookLinesContaining(const std::filesystem::path& file,

@@ -6,7 +6,6 @@
 #include "ascii_case.h"
 
 namespace kalvera {
-namespace {
 
 bool IsValidUtf8(std::string_view text) {
     std::size_t i = 0;
@@ -47,6 +46,8 @@ bool IsValidUtf8(std::string_view text) {
     }
     return true;
 }
+
+namespace {
 
 // Windows-1252 bytes 0x80 to 0x9F; the five unassigned ones map to the C1 controls, as the
 // platform's own conversion does.

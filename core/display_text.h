@@ -14,6 +14,8 @@ inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 // split into exactly three parts at '-' is also shown unchanged.
 std::string DisplayValidUntil(std::string_view field);
 
+bool IsValidUtf8(std::string_view text);
+
 // Fields are bytes as stored. Valid UTF-8 is kept (a leading byte-order mark is dropped);
 // anything else is read as Windows-1252, the ANSI code page of Indonesian Windows.
 std::string ToDisplayText(std::string_view bytes);

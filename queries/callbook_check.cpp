@@ -1,0 +1,285 @@
+#include "callbook_check.h"
+
+#include "core/ascii_case.h"
+#include "core/callbook_record.h"
+#include "core/civil_date.h"
+#include "core/display_text.h"
+#include "messages.h"
+
+namespace kalvera {
+namespace {
+
+constexpr std::array<std::string_view, kCheckKindCount> kKindNames = {
+    "unfindable-callsign",
+    "duplicate-callsign",
+    "nul-byte",
+    "overlong-line",
+    "field-count",
+    "unreadable-date",
+    "unknown-status",
+    "region-spelling",
+    "empty-line",
+    "no-version-line",
+    "utf-16",
+    "old-mac-line-ends",
+    "double-carriage-return",
+};
+
+// Stored status words that mean something, and "null", which data keepers write for none.
+constexpr std::array<std::string_view, 5> kKnownStatusWords = {
+    "seumur hidup", "perpanjangan", "baru", "invalid", "null",
+};
+
+// At most this many fields are looked at; a line with more is reported by its count.
+constexpr std::size_t kFieldsKept = kMemberFieldCount + 1;
+
+struct Fields {
+    std::array<std::string_view, kFieldsKept> kept;
+    std::size_t count = 0;
+};
+
+Fields Split(std::string_view line) {
+    Fields fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t hash = line.find(kFieldSeparator, start);
+        const std::size_t end = hash == std::string_view::npos ? line.size() : hash;
+        if (fields.count < kFieldsKept) {
+            fields.kept[fields.count] = line.substr(start, end - start);
+        }
+        ++fields.count;
+        if (hash == std::string_view::npos) {
+            return fields;
+        }
+        start = hash + 1;
+    }
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// What the search box treats as a number and so never searches for.
+bool IsNumeric(std::string_view text) {
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        text.remove_prefix(1);
+    }
+    bool digits = false;
+    bool point = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digits;
+}
+
+std::size_t CharacterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (char c : utf8) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+// Why no key that the window builds ("QV27" + up to three typed characters, trimmed and in
+// capitals) can ever match `callsign`; empty when one can.
+std::string WhyUnfindable(std::string_view callsign) {
+    if (!callsign.empty() && (IsBlank(callsign.front()) || IsBlank(callsign.back()))) {
+        return "has blanks around it";
+    }
+    if (!callsign.starts_with(kCallsignPrefix)) {
+        return EqualsUpperCased(callsign.substr(0, kCallsignPrefix.size()), kCallsignPrefix)
+                   ? "has lower-case letters"
+                   : "does not start with " + std::string(kCallsignPrefix);
+    }
+    const std::string_view suffix = callsign.substr(kCallsignPrefix.size());
+    for (char c : suffix) {
+        if (c >= 'a' && c <= 'z') {
+            return "has lower-case letters";
+        }
+    }
+    if (!IsValidUtf8(suffix)) {
+        return "holds a character that is not UTF-8 text";
+    }
+    if (CharacterCount(suffix) > 3) {
+        return "has a suffix longer than three characters";
+    }
+    if (IsNumeric(suffix)) {
+        return "has a numeric suffix, which the search box does not search for";
+    }
+    return {};
+}
+
+bool IsReadableDate(std::string_view field) {
+    return EqualsLowerCased(field, "null") || field == "0000-00-00" ||
+           ParseCallbookDate(field).has_value();
+}
+
+bool IsKnownStatus(std::string_view field) {
+    if (field.empty()) {
+        return true;
+    }
+    for (std::string_view word : kKnownStatusWords) {
+        if (EqualsLowerCased(field, word)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Quoted(std::string_view bytes) {
+    std::string quoted(1, '"');
+    quoted.append(ToDisplayText(bytes)).push_back('"');
+    return quoted;
+}
+
+}  // namespace
+
+bool IsError(CheckKind kind) {
+    return kind == CheckKind::UnfindableCallsign || kind == CheckKind::DuplicateCallsign ||
+           kind == CheckKind::NulByte || kind == CheckKind::OverlongLine;
+}
+
+std::string_view KindName(CheckKind kind) {
+    return kKindNames[static_cast<std::size_t>(kind)];
+}
+
+CallbookChecker::CallbookChecker(FindingHandler onFinding) : onFinding_(std::move(onFinding)) {}
+
+void CallbookChecker::Report(CheckKind kind, std::uint64_t line, std::string text) {
+    ++counts_[static_cast<std::size_t>(kind)];
+    onFinding_(CheckFinding{kind, line, std::move(text)});
+}
+
+void CallbookChecker::Line(const CallbookLine& line) {
+    if (line.overlong) {
+        Report(CheckKind::OverlongLine, line.number,
+               "line is longer than " + std::to_string(kMaxLineBytes) +
+                   " bytes; the window ignores it");
+        return;
+    }
+    const std::string_view text = line.text;
+    if (text.find(kVersionMarker) != std::string_view::npos) {
+        sawVersionLine_ = true;
+    }
+    if (text.find('\0') != std::string_view::npos) {
+        Report(CheckKind::NulByte, line.number, "line holds a NUL byte");
+    }
+    if (text.empty()) {
+        Report(CheckKind::EmptyLine, line.number, "empty line");
+        return;
+    }
+    if (text.find(kFieldSeparator) != std::string_view::npos) {
+        MemberLine(text, line.number);
+    } else if (text.find(kVersionMarker) == std::string_view::npos) {
+        Report(CheckKind::FieldCount, line.number,
+               "line is neither a member line (seven fields separated by '#') nor a version "
+               "line");
+    }
+}
+
+void CallbookChecker::MemberLine(std::string_view text, std::uint64_t number) {
+    const Fields fields = Split(text);
+    const std::string_view callsign = fields.kept[kCallsign];
+
+    if (const std::string why = WhyUnfindable(callsign); !why.empty()) {
+        Report(CheckKind::UnfindableCallsign, number,
+               "callsign " + Quoted(callsign) + " " + why + "; the window cannot find it");
+    }
+    if (const std::uint64_t first = callsigns_.FirstLine(callsign, number); first != number) {
+        Report(CheckKind::DuplicateCallsign, number,
+               "callsign " + Quoted(callsign) + " already stands on line " + std::to_string(first) +
+                   "; the window only shows that one");
+    }
+    if (fields.count != kMemberFieldCount) {
+        Report(CheckKind::FieldCount, number,
+               "member line has " + std::to_string(fields.count) + " fields, not " +
+                   std::to_string(kMemberFieldCount));
+    }
+    if (fields.count > kValidUntil && !IsReadableDate(fields.kept[kValidUntil])) {
+        Report(CheckKind::UnreadableDate, number,
+               "valid-until date " + Quoted(fields.kept[kValidUntil]) +
+                   " is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show "
+                   "nothing");
+    }
+    if (fields.count > kStatus && !IsKnownStatus(fields.kept[kStatus])) {
+        Report(CheckKind::UnknownStatus, number,
+               "status " + Quoted(fields.kept[kStatus]) +
+                   " is not seumur hidup, perpanjangan, baru or invalid; the date decides the "
+                   "status");
+    }
+    if (fields.count > kRegion) {
+        RegionLine(fields.kept[kRegion], number);
+    }
+}
+
+void CallbookChecker::RegionLine(std::string_view region, std::uint64_t number) {
+    auto spelling = regionSpellings_.find(region);
+    if (spelling == regionSpellings_.end()) {
+        std::string report;
+        const auto [first, added] = regions_.try_emplace(
+            ToLowerAscii(Trimmed(region)), FirstSpelling{std::string(region), number});
+        if (!added) {
+            report = "region " + Quoted(region) + " differs from " +
+                     Quoted(first->second.spelling) + " (line " +
+                     std::to_string(first->second.line) +
+                     ") only in letter case or blanks; the region list shows both";
+        }
+        spelling = regionSpellings_.emplace(std::string(region), std::move(report)).first;
+    }
+    if (!spelling->second.empty()) {
+        Report(CheckKind::RegionSpelling, number, spelling->second);
+    }
+}
+
+void CallbookChecker::Finish(const ScanSummary& scan) {
+    if (scan.encoding == TextEncoding::Utf16LittleEndian ||
+        scan.encoding == TextEncoding::Utf16BigEndian) {
+        Report(CheckKind::Utf16, 0,
+               "saved as UTF-16 (\"Unicode\"); read right, but save it as UTF-8 or ANSI");
+    }
+    if (scan.lineEnding == LineEnding::CarriageReturn) {
+        Report(CheckKind::OldMacLineEnds, 0,
+               "lines end with CR alone (old Mac style); read right, but save with CR LF");
+    }
+    if (scan.linesWithSeveralCarriageReturns > 0) {
+        Report(CheckKind::DoubleCarriageReturn, 0,
+               std::to_string(scan.linesWithSeveralCarriageReturns) +
+                   " line(s) end with CR CR LF; read right, but save with CR LF");
+    }
+    if (!sawVersionLine_) {
+        Report(CheckKind::NoVersionLine, 0,
+               "no version line (one that holds \"versi: \"); the window shows no version");
+    }
+}
+
+CheckResult CheckCallbook(const std::filesystem::path& callbook, const FindingHandler& onFinding) {
+    CallbookChecker checker(onFinding);
+    CheckResult result;
+    result.scan = ScanCallbook(callbook, [&](const CallbookLine& line) {
+        checker.Line(line);
+        return false;
+    });
+    if (!result.scan.Failed()) {
+        checker.Finish(result.scan);
+    }
+    result.counts = checker.Counts();
+    return result;
+}
+
+}  // namespace kalvera

@@ -1,0 +1,121 @@
+#include "queries/callbook_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_callbook.h"
+
+namespace kalvera {
+namespace {
+
+using namespace std::string_literals;
+using testing::TempFolder;
+
+struct Seen {
+    CheckKind kind;
+    std::uint64_t line;
+    friend bool operator==(const Seen&, const Seen&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Seen& seen) {
+    return out << KindName(seen.kind) << "@" << seen.line;
+}
+
+std::vector<Seen> Check(const std::filesystem::path& file,
+                        std::vector<std::string>* texts = nullptr) {
+    std::vector<Seen> seen;
+    CheckCallbook(file, [&](const CheckFinding& finding) {
+        seen.push_back({finding.kind, finding.line});
+        if (texts != nullptr) {
+            texts->push_back(finding.text);
+        }
+    });
+    return seen;
+}
+
+TEST(CheckCallbook, cleanCallbook_hasNothingToReport) {
+    EXPECT_EQ(Check(KALVERA_SAMPLE_CALLBOOK), std::vector<Seen>{});
+}
+
+// One line per kind, each planted where a data keeper would make the mistake.
+TEST(CheckCallbook, everyKind_isReportedAtItsLine) {
+    TempFolder folder;
+    const std::string text =
+        "versi: 2026-12-01\r\n"                                  // 1
+        "QV27ABC#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"        // 2
+        "QV27abc#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"        // 3 lower case
+        " QV27ABD#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"       // 4 blank before
+        "QV27ABCD#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"       // 5 four letters
+        "QV28ABE#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"        // 6 other prefix
+        "QV27ABC#Dua#Jl#Kota Satu#1#2026-01-31#baru\r\n"         // 7 duplicate of 2
+        "QV27ABF#Budi#Jl#Kota Satu#1#2026-01-31\r\n"             // 8 six fields
+        "QV27ABG#Budi#Jl#Kota Satu#1#2025-02-30#\r\n"            // 9 impossible date
+        "QV27ABH#Budi#Jl#Kota Satu#1#2026-01-31#perpanjang\r\n"  // 10 status typo
+        "QV27ABI#Budi#Jl#KOTA SATU#1#2026-01-31#baru\r\n"        // 11 region spelling
+        "\r\n"                                                   // 12 empty
+        "QV27ABJ#Bu\0di#Jl#Kota Satu#1#2026-01-31#baru\r\n"      // 13 NUL
+        "QV27123#Budi#Jl#Kota Satu #1#2026-01-31#baru\r\n"       // 14 numeric, region blank
+        "QV27ABK#Budi#Jl#KOTA SATU#1#2026-01-31#baru\r\n"s;      // 15 that spelling again
+    std::vector<std::string> texts;
+    const auto seen = Check(folder.Write(text), &texts);
+    EXPECT_EQ(seen, (std::vector<Seen>{
+                        {CheckKind::UnfindableCallsign, 3},
+                        {CheckKind::UnfindableCallsign, 4},
+                        {CheckKind::UnfindableCallsign, 5},
+                        {CheckKind::UnfindableCallsign, 6},
+                        {CheckKind::DuplicateCallsign, 7},
+                        {CheckKind::FieldCount, 8},
+                        {CheckKind::UnreadableDate, 9},
+                        {CheckKind::UnknownStatus, 10},
+                        {CheckKind::RegionSpelling, 11},
+                        {CheckKind::EmptyLine, 12},
+                        {CheckKind::NulByte, 13},
+                        {CheckKind::UnfindableCallsign, 14},
+                        {CheckKind::RegionSpelling, 14},
+                        {CheckKind::RegionSpelling, 15},
+                    }));
+    ASSERT_EQ(texts.size(), seen.size());
+    EXPECT_NE(texts[4].find("line 2"), std::string::npos) << texts[4];
+    EXPECT_NE(texts[8].find("\"Kota Satu\" (line 2)"), std::string::npos) << texts[8];
+}
+
+TEST(CheckCallbook, aLineIsReportedOncePerKind) {
+    TempFolder folder;
+    const auto seen =
+        Check(folder.Write("versi: 1\nqv27 abcd##x#y#z#q#w#e#r\nQV27A#a#b#c#1#null#\n"
+                           "QV27A#a#b#c#1#null#\nQV27A#a#b#c#1#null#\n"));
+    EXPECT_EQ(seen, (std::vector<Seen>{{CheckKind::UnfindableCallsign, 2},
+                                       {CheckKind::FieldCount, 2},
+                                       {CheckKind::UnreadableDate, 2},
+                                       {CheckKind::UnknownStatus, 2},
+                                       {CheckKind::DuplicateCallsign, 4},
+                                       {CheckKind::DuplicateCallsign, 5}}));
+}
+
+TEST(CheckCallbook, wholeFileFindings_comeLast) {
+    TempFolder folder;
+    EXPECT_EQ(Check(folder.Write("QV27A#a#b#c#1#null#\rQV27B#a#b#c#1#null#\r")),
+              (std::vector<Seen>{{CheckKind::OldMacLineEnds, 0}, {CheckKind::NoVersionLine, 0}}));
+    EXPECT_EQ(Check(folder.Write("versi: 1\r\r\nQV27A#a#b#c#1#null#\r\n")),
+              (std::vector<Seen>{{CheckKind::DoubleCarriageReturn, 0}}));
+    EXPECT_EQ(
+        Check(folder.Write(std::string("\xFF\xFEv\0:\0", 6))),
+        (std::vector<Seen>{
+            {CheckKind::FieldCount, 1}, {CheckKind::Utf16, 0}, {CheckKind::NoVersionLine, 0}}));
+    const std::string overlong(kMaxLineBytes + 1, 'x');
+    EXPECT_EQ(Check(folder.Write("versi: 1\n" + overlong + "\n")),
+              (std::vector<Seen>{{CheckKind::OverlongLine, 2}}));
+}
+
+TEST(CheckCallbook, missingFile_isReportedAsSuch) {
+    TempFolder folder;
+    const CheckResult result = CheckCallbook(folder.Path() / "log.txt", [](const CheckFinding&) {
+        ADD_FAILURE() << "no finding for a missing file";
+    });
+    EXPECT_EQ(result.scan.result, ScanResult::FileMissing);
+}
+
+}  // namespace
+}  // namespace kalvera
