@@ -56,7 +56,7 @@ fail() {
 }
 
 # --- Callbooks ------------------------------------------------------------------------------
-declare -A last absent typeable region members_file
+declare -A last absent typeable region members_file top_file
 for n in $SIZES; do
     file=$work/callbook_$n.txt
     echo "== Generating $(label "$n") lines"
@@ -80,6 +80,15 @@ for n in $SIZES; do
     theirs=$(grep -F "${region[$n]}" "$file" | awk -F'#' -v r="${region[$n]}" '$4 == r' | wc -l)
     [[ $ours == "$theirs" ]] || fail "listing of ${region[$n]}: $ours rows, $theirs lines"
     [[ $("$tool" version "$file") == "Database versi: 2026-12-06 07:30 WIB" ]] || fail "version"
+    # The same callbook with its version line only at the top, as data keepers often write it.
+    top_file[$n]=$work/callbook_top_$n.txt
+    head -n -1 "$file" >"${top_file[$n]}"
+    [[ $("$tool" version "${top_file[$n]}") == "Database versi: 2026-12-01 08:00 WIB" ]] ||
+        fail "version at the top"
+    # The checker must find the duplicates that awk finds (the generator writes none).
+    ours=$("$tool" check "$file" | grep -c ': error: callsign .* already stands on line' || true)
+    theirs=$(awk -F'#' 'seen[$1]++' "$file" | grep -vc '^versi: ' || true)
+    [[ $ours == "$theirs" ]] || fail "check: $ours duplicate callsigns, awk finds $theirs"
 done
 
 # --- Whole processes ------------------------------------------------------------------------
@@ -117,6 +126,11 @@ for n in $SIZES; do
         "$tool" listing "$file" "${region[$n]}" ::: grep -F "${region[$n]}" "$file"
     measure version "$n" "$file" -- \
         "$tool" version "$file" ::: grep -F 'versi: ' "$file" '|' tail -n 1
+    cat "${top_file[$n]}" >/dev/null
+    measure version-top "$n" "${top_file[$n]}" -- \
+        "$tool" version "${top_file[$n]}" ::: grep -F 'versi: ' "${top_file[$n]}" '|' tail -n 1
+    measure check "$n" "$file" -- \
+        "$tool" check "$file" ::: awk -F'#' 'seen[$1]++' "$file"
 done
 
 # What a process costs before it does anything, as the launcher and /usr/bin/time see it.
@@ -140,6 +154,22 @@ if [[ -n $window_bench && -n ${members_file[$WINDOW_SIZE]:-} ]]; then
     printf '# window %s\n%s\n' "$(label $WINDOW_SIZE)" "$out" >>"$raw"
     mapfile -t window_lines < <(sed -n 's/^window //p' <<<"$out")
 fi
+# Start-up on the largest file with its version line only at the top: the whole file is read
+# once, for the regions and the banner together.
+startup_top=
+if [[ -n $window_bench ]]; then
+    big=$(tr ' ' '\n' <<<"$SIZES" | sed '/^$/d' | tail -n 1)
+    echo "== Window start-up, $(label "$big") lines, version line at the top"
+    folder=$work/program_top
+    mkdir -p "$folder"
+    ln "${top_file[$big]}" "$folder/log.txt"
+    cat "$folder/log.txt" >/dev/null
+    mkdir -p -m 700 "$work/runtime"
+    out=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/runtime "$window_bench" --runs 5 "$folder" \
+        "${typeable[$big]}") || fail "window bench (version at the top) failed"
+    printf '# window-top %s\n%s\n' "$(label "$big")" "$out" >>"$raw"
+    startup_top="$(label "$big") lines, $(stat -c %s "$folder/log.txt" | awk '{ printf "%.0f", $1 / 1048576 }') MiB: $(sed -n 's/^window form_load //p' <<<"$out" | awk '{ printf "%.0f ms (the pass alone %.0f ms)", $1, $2 }')"
+fi
 
 # --- Report ---------------------------------------------------------------------------------
 echo "== Writing $results"
@@ -150,6 +180,8 @@ describe() {
         regions) echo "region list" ;;
         listing) echo "region listing" ;;
         version) echo "version banner" ;;
+        version-top) echo "version banner, version line only at the top" ;;
+        check) echo "data keepers' check" ;;
     esac
 }
 yardstick() {
@@ -157,10 +189,11 @@ yardstick() {
         lookup-last | lookup-absent) echo '`grep -F -m1 KEY FILE`' ;;
         regions) echo "\`awk -F'#' '!s[\$4]++' FILE\`" ;;
         listing) echo '`grep -F REGION FILE`' ;;
-        version) echo "\`grep -F 'versi: ' FILE \\| tail -n 1\`" ;;
+        version | version-top) echo "\`grep -F 'versi: ' FILE \\| tail -n 1\`" ;;
+        check) echo "\`awk -F'#' 'seen[\$1]++' FILE\`" ;;
     esac
 }
-ops=(lookup-last lookup-absent regions listing version)
+ops=(lookup-last lookup-absent regions listing version version-top check)
 big_sizes=$(tr ' ' '\n' <<<"$SIZES" | awk '$1 >= 1000000' | tr '\n' ' ')
 smallest=$(tr ' ' '\n' <<<"$SIZES" | sed '/^$/d' | sed -n 1p)
 largest=$(tr ' ' '\n' <<<"$SIZES" | sed '/^$/d' | tail -n 1)
@@ -251,11 +284,16 @@ target_ratio() {
         for line in "${window_lines[@]}"; do
             read -r what win direct ratio <<<"$line"
             case $what in
-                form_load) what='`Form_Load` vs `QueryRegions` + `QueryDatabaseVersion`' ;;
+                form_load) what='`Form_Load` vs `QueryRegionsAndVersion`' ;;
                 lookup) what='`Command1_Click` vs `QueryCallsign`' ;;
             esac
             printf '| %s | %.2f | %.2f | %.2fx |\n' "$what" "$win" "$direct" "$ratio"
         done
+    fi
+    if [[ -n $startup_top ]]; then
+        echo
+        echo "Start-up (\`Form1\` constructed, \`Form_Load\` included) with the version line only at" \
+            "the top of the file, median of 5: $startup_top."
     fi
     echo
     echo "## Targets"
@@ -264,19 +302,15 @@ target_ratio() {
     echo
     echo "| Target | Figures | Result |"
     echo "|---|---|---|"
-    for target in "lookup-last 1.0" "lookup-absent 1.0" "regions 0.35" "listing 0.8"; do
+    for target in "lookup-last 1.0" "lookup-absent 1.0" "regions 0.35" "listing 0.8" \
+        "version 0.5" "version-top 0.5" "check 0.6"; do
         read -r op limit <<<"$target"
         IFS=$'\t' read -r verdict figs <<<"$(target_ratio "$op" "$limit")"
         echo "| $(describe "$op") at most ${limit}x its yardstick | $figs | $verdict |"
     done
-    awk -F'\t' '
-        $1 == "version" {
-            figs = figs (figs ? ", " : "") sprintf("%.2f ms", $4)
-            if ($4 > 5) ok = 1
-        }
-        END { printf "| version banner at most 5 ms at every size | %s | %s |\n", figs,
-              ok ? "**missed**" : "met" }' "$data"
     awk -F'\t' -v small="$smallest" -v large="$largest" '
+        # The check keeps every distinct callsign: its memory grows with them by design.
+        $1 == "check" { next }
         { peak = $7 > peak ? $7 : peak }
         $2 == small { low[$1] = $7 }
         $2 == large { high[$1] = $7 }
@@ -294,7 +328,7 @@ target_ratio() {
     for line in "${window_lines[@]}"; do
         read -r what _ _ ratio <<<"$line"
         case $what in
-            form_load) limit=1.3 name='`Form_Load` at most 1.3x the region list plus the banner' ;;
+            form_load) limit=1.3 name='`Form_Load` at most 1.3x its one pass over the file' ;;
             lookup) limit=1.2 name='a lookup through the window at most 1.2x the direct query' ;;
             *) continue ;;
         esac
@@ -311,9 +345,9 @@ for op in "${ops[@]}"; do
     awk -F'\t' -v op="$op" '$1 == op' "$data" >"$work/plot_$op.tsv"
 done
 {
-    echo "set terminal pngcairo size 1500,900 font ',10'"
+    echo "set terminal pngcairo size 1900,900 font ',10'"
     echo "set output '$plot'"
-    echo "set multiplot layout 2,3 title 'kalvera-callbook against its yardsticks (whole processes, warm cache, medians)'"
+    echo "set multiplot layout 2,4 title 'kalvera-callbook against its yardsticks (whole processes, warm cache, medians)'"
     echo "set logscale xy"
     echo "set grid"
     echo "set key top left"
@@ -325,9 +359,6 @@ done
         echo "set ylabel 'ms'"
         echo "plot '$work/plot_$op.tsv' using 2:4 with linespoints lw 2 pt 7 title 'kalvera-callbook', \\"
         echo -n "     '' using 2:5 with linespoints lw 2 pt 5 dt 2 title \"$(yardstick "$op" | tr -d '`\\')\" noenhanced"
-        if [[ $op == version ]]; then
-            echo -n ", 5 with lines lc 'red' dt 3 title '5 ms target'"
-        fi
         echo
     done
     echo "set title 'peak memory of kalvera-callbook'"

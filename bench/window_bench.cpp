@@ -10,8 +10,8 @@
 // Two comparisons, each in N interleaved pairs (alternately window first and direct first,
 // after one warm-up pair):
 //   form_load  constructing Form1, whose constructor runs Form_Load (the region list, the
-//              controls, the banner), against QueryRegions + QueryDatabaseVersion called
-//              directly; the window is destroyed outside the timing;
+//              controls, the banner), against QueryRegionsAndVersion, the one pass over the
+//              file that it needs, called directly; the window is destroyed outside the timing;
 //   lookup     Command1_Click with the callsign in txtCari, against QueryCallsign.
 // Output: "pair NAME I WINDOW_MS DIRECT_MS" per pair, then per comparison
 // "window NAME WINDOW_MEDIAN_MS DIRECT_MEDIAN_MS RATIO_MEDIAN", where the ratio is the
@@ -33,6 +33,7 @@
 #include "controls.h"
 #include "core/callbook_path.h"
 #include "form1.h"
+#include "queries/callbook_overview.h"
 #include "queries/callsign_lookup.h"
 #include "queries/messages.h"
 #include "queries/region_list.h"
@@ -144,9 +145,9 @@ int main(int argc, char** argv) {
         },
         [&] {
             return Milliseconds([&] {
-                const kalvera::RegionList regions = kalvera::QueryRegions(callbook);
-                const kalvera::VersionBanner banner = kalvera::QueryDatabaseVersion(callbook);
-                if (regions.regions.empty() || !banner.caption) {
+                const kalvera::CallbookOverview overview =
+                    kalvera::QueryRegionsAndVersion(callbook);
+                if (overview.regions.regions.empty() || !overview.version.caption) {
                     std::abort();
                 }
             });
