@@ -38,45 +38,46 @@ constexpr int kExitOutputError = 74;  // EX_IOERR
 constexpr std::string_view kUsage =
     R"(Usage: kalvera-callbook SUBCOMMAND FILE [KEY | REGION] [OPTIONS]
 
-Answers the queries of the Kalvera window on the command line. FILE is a callbook
-(log.txt). Output is UTF-8, one item per line.
+Answers the queries of the Kalvera window on the command line. FILE is a
+callbook (log.txt). Output is UTF-8, one item per line.
 
 Subcommands:
-  lookup FILE KEY       The member whose callsign is KEY: seven lines (callsign, name,
-                        address, regency or city, member number, valid until as
-                        dd-mm-yyyy or "-", status or an empty line), then the status
-                        colour as #RRGGBB (#FFFFFF for no status). A callsign that is
-                        not there gives the line "KEY tidak ditemukan!" instead.
-  regions FILE          The regencies and cities, in the order they first appear.
-  listing FILE REGION   One row per member of REGION:
-                        callsign | name | address | region | number | valid until,
-                        then " | " and the status when the member has one.
-  version FILE          The callbook's version line as the window shows it
-                        ("Database versi: ... WIB"), or nothing when it has none.
+  lookup FILE KEY      The member whose callsign is KEY: seven lines (callsign,
+                       name, address, regency or city, member number, valid
+                       until as dd-mm-yyyy or "-", status or an empty line),
+                       then the status colour as #RRGGBB (#FFFFFF for none).
+                       No such member: the line "KEY tidak ditemukan!".
+  regions FILE         The regencies and cities, in the order they first
+                       appear.
+  listing FILE REGION  One row per member of REGION: callsign | name |
+                       address | region | number | valid until, then " | "
+                       and the status when the member has one.
+  version FILE         The version line as the window shows it ("Database
+                       versi: ... WIB"), or nothing when there is none.
 
-KEY is what one types into the window's search box: the suffix of a callsign in any
-letter case, blanks around it dropped ("bgs" finds QV27BGS); or a whole callsign
-that starts with QV27 (in any letter case, so "qv27bgs" finds QV27BGS too). With
---exact, KEY is the whole callsign, byte for byte.
-REGION is a regency or city as "regions" prints it. It is found whether the
+KEY is what one types into the window's search box: a callsign's suffix in
+any letter case, blanks around it dropped ("bgs" finds QV27BGS); or a whole
+callsign starting with QV27, in any letter case ("qv27bgs" finds QV27BGS).
+With --exact, KEY is the whole callsign, byte for byte.
+REGION is a regency or city as "regions" prints it; it is found whether the
 callbook is saved in UTF-8 or in Windows-1252.
 
-Options (they may stand anywhere after the subcommand):
-  --today YYYY-MM-DD    lookup, listing: the day the status is worked out for
-                        (default: today, local time)
-  --exact               lookup: use KEY as given, byte for byte
-  -h, --help            show this text
-  --version             show the version
-  --                    what follows is KEY or REGION even if it starts with "-"
+Options (anywhere after the subcommand):
+  --today YYYY-MM-DD   lookup, listing: the day the status is worked out for
+                       (default: today, local time)
+  --exact              lookup: use KEY as given, byte for byte
+  -h, --help           show this text
+  --version            show the version
+  --                   what follows is KEY or REGION even if it starts with -
 
 Exit status:
   0   found (lookup, listing), or done (regions, version)
-  1   not found: no member with that callsign (lookup), no member in REGION
-      (listing; "REGION tidak ditemukan!" on standard error)
+  1   not found: no member with that callsign (lookup), or no member in
+      REGION (listing; "REGION tidak ditemukan!" on standard error)
   2   no callbook at FILE ("Database tidak ditemukan!" on standard error)
   64  wrong arguments (one line on standard error says what is wrong)
-  74  the output could not be written, e.g. a full disk (a reader that closes
-      the pipe early ends the program quietly)
+  74  the output could not be written, e.g. to a full disk (a reader that
+      closes the pipe early ends the program quietly)
 )";
 
 // What went wrong, on one line, with a pointer to the full usage.

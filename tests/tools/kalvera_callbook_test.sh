@@ -63,7 +63,7 @@ run --help
 usage=$out
 if [[ $code == 0 && -z $err ]] &&
     grep -q '^Usage: kalvera-callbook' <<<"$usage" &&
-    grep -q '^  lookup FILE KEY ' <<<"$usage" &&
+    grep -q "^  lookup FILE KEY " <<<"$usage" &&
     grep -q '^  regions FILE ' <<<"$usage" &&
     grep -q '^  listing FILE REGION ' <<<"$usage" &&
     grep -q '^  version FILE ' <<<"$usage" &&
@@ -138,6 +138,16 @@ expect lookup_wholeCallsignInLowerCase_isFound 0 "$budi" "" -- \
 expect lookup_optionsBeforeAndBetweenOperands 0 "$budi" "" -- \
     lookup --today 2026-12-06 "$sample" abc
 expect lookup_todayWithEquals 0 "$budi" "" -- lookup "$sample" --today=2026-12-06 abc
+
+# The README's example.
+expect lookup_readmeExample_bgs 0 "QV27BGS
+Wahyu Hidayat
+Gg. Mawar III No. 15
+Kab. Karangsari
+0302
+29-02-2028
+INVALID
+#FF0000" "" -- lookup "$sample" bgs
 
 expect lookup_noStatus_printsEmptyStatusAndWhite 0 "QV27ACA
 Agus Prasetyo
