@@ -19,7 +19,7 @@ packages=(
     fonts-wine                                # Tahoma
     xvfb xauth imagemagick                    # running and looking at the window without a display
 )
-STEP_LOG=$here/../build/setup.log
+STEP_LOG=$(cd "$here/.." && pwd)/build/setup.log
 while (($#)); do
     case $1 in
         --bench) packages+=(gnuplot-nox time) ;;
