@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that building, running and testing Kalvera need
 # and that this machine lacks. Does nothing (and needs no network) when all are there.
+#
+#   scripts/install_deps.sh [--bench] [--log FILE]
+#
+# --bench adds what bench/run_bench.sh needs. apt-get's own output goes to FILE (default:
+# build/setup.log); the terminal gets one line, and the log's end when something fails.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=steps.sh
+source "$here/steps.sh"
 
 packages=(
     g++ cmake ninja-build pkg-config          # tool chain
@@ -11,9 +19,15 @@ packages=(
     fonts-wine                                # Tahoma
     xvfb xauth imagemagick                    # running and looking at the window without a display
 )
-if [[ ${1:-} == --bench ]]; then
-    packages+=(gnuplot-nox time)
-fi
+STEP_LOG=$(cd "$here/.." && pwd)/build/setup.log
+while (($#)); do
+    case $1 in
+        --bench) packages+=(gnuplot-nox time) ;;
+        --log) STEP_LOG=$2; shift ;;
+        *) echo "install_deps.sh: unknown argument: $1" >&2; exit 64 ;;
+    esac
+    shift
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -23,9 +37,16 @@ for package in "${packages[@]}"; do
 done
 [[ ${#missing[@]} == 0 ]] && exit 0
 
-echo "Installing: ${missing[*]}"
+[[ -e $STEP_LOG ]] || start_log
 sudo=()
-[[ $(id -u) == 0 ]] || sudo=(sudo)
+if [[ $(id -u) != 0 ]]; then
+    sudo=(sudo)
+    # The password prompt, if any, before the output goes to the log.
+    sudo -v
+fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_packages() {
+    "${sudo[@]}" apt-get update -q
+    "${sudo[@]}" apt-get install -y -q --no-install-recommends "$@"
+}
+step "Installing packages: ${missing[*]}…" install_packages "${missing[@]}"

@@ -1,22 +1,33 @@
 #!/usr/bin/env bash
-# Builds Kalvera and opens its window with the callbook beside the executable (build/bin/log.txt,
-# the sample one unless a download replaced it). Without a display the window runs under Xvfb
-# for a few seconds and a screenshot is saved instead.
+# Builds the program build/bin/Kalvera, the tool build/bin/kalvera-callbook and the sample
+# callbook build/bin/log.txt (unless a log.txt is there already), then opens the window.
+# Without a display the window runs under Xvfb for a few seconds and a screenshot is saved
+# instead. What the steps print goes to build/setup.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install_deps.sh
+source scripts/steps.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target Kalvera sample_callbook
+STEP_LOG=$PWD/build/setup.log
+start_log
+scripts/install_deps.sh --log "$STEP_LOG"
+step "Configuring…" cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+step "Building… (first build takes a few minutes)" \
+    cmake --build build -j "$(nproc)" --target Kalvera kalvera-callbook sample_callbook
 
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
+    echo "Opening the window (build/bin/Kalvera)"
     exec build/bin/Kalvera
 fi
 
 shot=$PWD/build/screenshot.png
-xvfb-run -a -s '-screen 0 800x600x24' bash -c '
-    build/bin/Kalvera & pid=$!
-    sleep 3
-    import -window root "$1"
-    kill $pid; wait $pid 2>/dev/null || true' _ "$shot"
-echo "No display here: the window ran under Xvfb; its screenshot is $shot"
+rm -f "$shot"
+show_under_xvfb() {
+    xvfb-run -a -s '-screen 0 800x600x24' bash -c '
+        build/bin/Kalvera & pid=$!
+        sleep 3
+        import -window root "$1"
+        kill $pid; wait $pid 2>/dev/null || true' _ "$shot"
+    [[ -s $shot ]]
+}
+step "No display here: running the window under Xvfb…" show_under_xvfb
+echo "Its screenshot: $shot"

@@ -1,46 +1,130 @@
 // kalvera-callbook: the window's queries on the command line, for scripts, benchmarks and
 // the chapter's data keepers. Output is UTF-8, one item per line.
 
+#include <array>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <iostream>
+#include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "checked_output.h"
 #include "command_line.h"
+#include "core/ascii_case.h"
 #include "core/callbook_path.h"
 #include "core/civil_date.h"
 #include "core/display_text.h"
+#include "kalvera/version.h"
+#include "queries/callbook_check.h"
 #include "queries/callsign_lookup.h"
 #include "queries/messages.h"
 #include "queries/region_list.h"
 #include "queries/version_banner.h"
+#include "tool_arguments.h"
 
 namespace {
 
 using namespace kalvera;
 
+constexpr std::string_view kProgramName = "kalvera-callbook";
+
 constexpr int kExitFound = 0;
 constexpr int kExitNotFound = 1;
 constexpr int kExitFileMissing = 2;
-constexpr int kExitUsage = 64;
+constexpr int kExitUsage = 64;        // EX_USAGE
+constexpr int kExitOutputError = 74;  // EX_IOERR
 
 constexpr std::string_view kUsage =
-    "Usage:\n"
-    "  kalvera-callbook lookup FILE KEY [--today YYYY-MM-DD]\n"
-    "  kalvera-callbook regions FILE\n"
-    "  kalvera-callbook listing FILE REGION [--today YYYY-MM-DD]\n"
-    "  kalvera-callbook version FILE\n";
+    R"(Usage: kalvera-callbook SUBCOMMAND FILE [KEY | REGION] [OPTIONS]
 
-int Usage() {
-    std::cerr << kUsage;
+Answers the queries of the Kalvera window on the command line. FILE is a
+callbook (log.txt). Output is UTF-8, one item per line.
+
+Subcommands:
+  lookup FILE KEY      The member whose callsign is KEY: seven lines (callsign,
+                       name, address, regency or city, member number, valid
+                       until as dd-mm-yyyy or "-", status or an empty line),
+                       then the status colour as #RRGGBB (#FFFFFF for none).
+                       No such member: the line "KEY tidak ditemukan!".
+  regions FILE         The regencies and cities, in the order they first
+                       appear.
+  listing FILE REGION  One row per member of REGION: callsign | name |
+                       address | region | number | valid until, then " | "
+                       and the status when the member has one.
+  version FILE         The version line as the window shows it ("Database
+                       versi: ... WIB"), or nothing when there is none.
+  check FILE           For data keepers: reads the callbook as the window does
+                       and reports what the window would show wrongly or never,
+                       one finding a line, as "FILE:LINE: error: TEXT" or
+                       "FILE:LINE: warning: TEXT" ("FILE: warning: TEXT" for
+                       the whole file). Nothing when all is well.
+
+KEY is what one types into the window's search box: a callsign's suffix in
+any letter case, blanks around it dropped ("bgs" finds QV27BGS); or a whole
+callsign starting with QV27, in any letter case ("qv27bgs" finds QV27BGS).
+With --exact, KEY is the whole callsign, byte for byte.
+REGION is a regency or city as "regions" prints it; it is found whether the
+callbook is saved in UTF-8 or in Windows-1252.
+
+Options (anywhere after the subcommand):
+  --today YYYY-MM-DD   lookup, listing: the day the status is worked out for
+                       (default: today, local time)
+  --exact              lookup: use KEY as given, byte for byte
+  --summary            check: one count per kind of finding on standard error
+  -h, --help           show this text
+  --version            show the version
+  --                   what follows is KEY or REGION even if it starts with -
+
+Exit status:
+  0   found (lookup, listing), done (regions, version), nothing to report
+      (check)
+  1   not found: no member with that callsign (lookup), or no member in
+      REGION (listing; "REGION tidak ditemukan!" on standard error); or
+      findings (check)
+  2   no callbook at FILE ("Database tidak ditemukan!" on standard error),
+      or reading it failed part-way (the error on standard error)
+  64  wrong arguments (one line on standard error says what is wrong)
+  74  the output could not be written, e.g. to a full disk (a reader that
+      closes the pipe early ends the program quietly)
+)";
+
+// What went wrong, on one line, with a pointer to the full usage.
+int UsageError(std::string_view problem) {
+    std::fprintf(stderr, "%.*s: %.*s (try '%.*s --help')\n", static_cast<int>(kProgramName.size()),
+                 kProgramName.data(), static_cast<int>(problem.size()), problem.data(),
+                 static_cast<int>(kProgramName.size()), kProgramName.data());
     return kExitUsage;
 }
 
+void ErrorLine(std::string_view text) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+}
+
 int FileMissing() {
-    std::cerr << kMissingCallbookMessage << '\n';
+    ErrorLine(kMissingCallbookMessage);
     return kExitFileMissing;
+}
+
+// Reading failed part-way: what was read may not be all there is, so no answer is given.
+int ReadFailed(std::string_view file, std::string_view error) {
+    ErrorLine(std::string(kProgramName) + ": " + std::string(file) +
+              ": read error: " + std::string(error));
+    return kExitFileMissing;
+}
+
+// The exit status for a pass that did not get through the file, or nothing when it did.
+std::optional<int> Unread(std::string_view file, const ScanSummary& scan) {
+    if (scan.result == ScanResult::FileMissing) {
+        return FileMissing();
+    }
+    if (scan.result == ScanResult::ReadError) {
+        return ReadFailed(file, scan.error);
+    }
+    return std::nullopt;
 }
 
 std::string HexColour(const Rgb& colour) {
@@ -49,112 +133,169 @@ std::string HexColour(const Rgb& colour) {
     return text;
 }
 
-struct Arguments {
-    std::vector<std::string_view> positional;
-    std::optional<CivilDate> today;
-    bool valid = true;
-};
-
-Arguments Parse(const std::vector<std::string>& argv) {
-    const std::size_t argc = argv.size();
-    Arguments args;
-    for (std::size_t i = 2; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--today") {
-            if (i + 1 >= argc || args.today) {
-                args.valid = false;
-                break;
-            }
-            args.today = ParseCallbookDate(argv[++i]);
-            args.valid = args.valid && args.today.has_value();
-        } else {
-            args.positional.push_back(arg);
-        }
+// The key the window's search builds from what is typed: blanks around it dropped,
+// upper-cased, the prefix in front. Text that starts with the prefix once upper-cased is a
+// whole callsign already; no suffix can be mistaken for one, since a suffix has three
+// letters and the prefix four characters. Only the letters a-z change case: callsigns are
+// ASCII.
+std::string WindowSearchKey(std::string_view typed) {
+    const std::size_t first = typed.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        typed = {};
+    } else {
+        typed = typed.substr(first, typed.find_last_not_of(' ') - first + 1);
     }
-    return args;
+    const std::string upper = ToUpperAscii(typed);
+    if (upper.starts_with(kCallsignPrefix)) {
+        return upper;
+    }
+    return std::string(kCallsignPrefix) + upper;
 }
 
-int Lookup(const Arguments& args) {
-    const LookupResult result = QueryCallsign(PathFromUtf8(args.positional[0]), args.positional[1],
-                                              args.today.value_or(LocalToday()));
+int Lookup(const ParsedArguments& args, CheckedOutput& out) {
+    const std::string key = args.exact ? args.operands[1] : WindowSearchKey(args.operands[1]);
+    const LookupResult result =
+        QueryCallsign(PathFromUtf8(args.operands[0]), key, args.today.value_or(LocalToday()));
     switch (result.outcome) {
         case LookupOutcome::FileMissing:
             return FileMissing();
         case LookupOutcome::ReadError:
-            std::cerr << args.positional[0] << ": " << result.readError << '\n';
-            return kExitFileMissing;
+            return ReadFailed(args.operands[0], result.readError);
         case LookupOutcome::NotFound:
-            std::cout << NotFoundLine(args.positional[1]) << '\n';
+            out.Line(NotFoundLine(key));
             return kExitNotFound;
         case LookupOutcome::Found:
             break;
     }
     for (const std::string& text : result.details) {
-        std::cout << text << '\n';
+        out.Line(text);
     }
-    std::cout << HexColour(result.statusColour.value_or(kWhite)) << '\n';
+    out.Line(HexColour(result.statusColour.value_or(kWhite)));
     return kExitFound;
 }
 
-int Regions(const Arguments& args) {
-    const RegionList list = QueryRegions(PathFromUtf8(args.positional[0]));
+int Regions(const ParsedArguments& args, CheckedOutput& out) {
+    const RegionList list = QueryRegions(PathFromUtf8(args.operands[0]));
     if (list.fileMissing) {
-        return kExitFileMissing;  // the region loader is silent about a missing file
+        return FileMissing();
+    }
+    if (list.readError) {
+        return ReadFailed(args.operands[0], *list.readError);
     }
     for (const std::string& region : list.regions) {
-        std::cout << ToDisplayText(region) << '\n';
+        out.Line(ToDisplayText(region));
     }
     return kExitFound;
 }
 
-int Listing(const Arguments& args) {
+int Listing(const ParsedArguments& args, CheckedOutput& out) {
+    // `regions` prints UTF-8, so a name copied from it must also find a callbook saved in
+    // Windows-1252.
+    const std::string& region = args.operands[1];
+    std::vector<std::string> spellings{region};
+    if (auto ansi = Utf8ToWindows1252(region); ansi && *ansi != region) {
+        spellings.push_back(std::move(*ansi));
+    }
     // Rows go out as they are found: a large region never sits in memory whole.
-    const bool found =
-        !ForEachRegionMember(PathFromUtf8(args.positional[0]), args.positional[1],
-                             args.today.value_or(LocalToday()),
-                             [](const std::string& row) { std::cout << row << '\n'; })
-             .Failed();
-    return found ? kExitFound : FileMissing();
+    bool anyRow = false;
+    const ScanSummary scan =
+        ForEachRegionMember(PathFromUtf8(args.operands[0]), spellings,
+                            args.today.value_or(LocalToday()), [&](const std::string& row) {
+                                anyRow = true;
+                                out.Line(row);
+                            });
+    if (const auto failed = Unread(args.operands[0], scan)) {
+        return *failed;
+    }
+    if (!anyRow) {
+        ErrorLine(NotFoundLine(ToDisplayText(region)));
+        return kExitNotFound;
+    }
+    return kExitFound;
 }
 
-int Version(const Arguments& args) {
-    const VersionBanner banner = QueryDatabaseVersion(PathFromUtf8(args.positional[0]));
+int Version(const ParsedArguments& args, CheckedOutput& out) {
+    const VersionBanner banner = QueryDatabaseVersion(PathFromUtf8(args.operands[0]));
     if (banner.fileMissing) {
         return FileMissing();
     }
+    if (banner.readError) {
+        return ReadFailed(args.operands[0], *banner.readError);
+    }
     if (banner.caption) {
-        std::cout << *banner.caption << '\n';
+        out.Line(*banner.caption);
     }
     return kExitFound;
+}
+
+int Check(const ParsedArguments& args, CheckedOutput& out) {
+    const std::string& file = args.operands[0];
+    std::string line;
+    const CheckResult result = CheckCallbook(PathFromUtf8(file), [&](const CheckFinding& finding) {
+        line.assign(file);
+        if (finding.line != 0) {
+            line.append(":").append(std::to_string(finding.line));
+        }
+        line.append(IsError(finding.kind) ? ": error: " : ": warning: ").append(finding.text);
+        out.Line(line);
+    });
+    if (const auto failed = Unread(file, result.scan)) {
+        return *failed;
+    }
+    std::uint64_t findings = 0;
+    for (std::size_t kind = 0; kind < kCheckKindCount; ++kind) {
+        const std::uint64_t count = result.counts[kind];
+        findings += count;
+        if (args.summary && count > 0) {
+            const auto which = static_cast<CheckKind>(kind);
+            ErrorLine(std::to_string(count) + (IsError(which) ? " error" : " warning") +
+                      (count == 1 ? "" : "s") + ": " + std::string(KindName(which)));
+        }
+    }
+    return findings == 0 ? kExitFound : kExitNotFound;
+}
+
+constexpr std::array kSubcommands = {
+    Subcommand{"lookup", {"FILE", "KEY"}, kTodayOption | kExactOption, Lookup},
+    Subcommand{"regions", {"FILE", ""}, 0, Regions},
+    Subcommand{"listing", {"FILE", "REGION"}, kTodayOption, Listing},
+    Subcommand{"version", {"FILE", ""}, 0, Version},
+    Subcommand{"check", {"FILE", ""}, kSummaryOption, Check},
+};
+
+int Run(const std::vector<std::string>& arguments, CheckedOutput& out) {
+    const ParsedArguments parsed =
+        ParseArguments(std::span(arguments).subspan(1), std::span(kSubcommands));
+    if (parsed.help) {
+        out.Line(kUsage.substr(0, kUsage.size() - 1));
+        return kExitFound;
+    }
+    if (parsed.version) {
+        out.Line(std::string(kProgramName) + " " + KALVERA_VERSION_TEXT);
+        return kExitFound;
+    }
+    if (!parsed.error.empty()) {
+        return UsageError(parsed.error);
+    }
+    return parsed.subcommand->run(parsed, out);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
     UseBinaryStandardStreams();
     const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
-    if (arguments.size() < 2) {
-        return Usage();
+    CheckedOutput out(stdout);
+    const int code = Run(arguments, out);
+    if (const int error = out.Finish(); error != 0) {
+        if (error == EPIPE) {
+            EndAsClosedPipe();
+        } else {
+            const std::string problem =
+                std::string(kProgramName) + ": cannot write the output: " + std::strerror(error);
+            ErrorLine(problem);
+        }
+        return kExitOutputError;
     }
-    const std::string_view command = arguments[1];
-    const Arguments args = Parse(arguments);
-    if (!args.valid) {
-        return Usage();
-    }
-    const std::size_t count = args.positional.size();
-    int code = kExitUsage;
-    if (command == "lookup" && count == 2) {
-        code = Lookup(args);
-    } else if (command == "listing" && count == 2) {
-        code = Listing(args);
-    } else if (command == "regions" && count == 1 && !args.today) {
-        code = Regions(args);
-    } else if (command == "version" && count == 1 && !args.today) {
-        code = Version(args);
-    } else {
-        return Usage();
-    }
-    std::cout.flush();
     return code;
 }

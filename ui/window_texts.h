@@ -3,9 +3,12 @@
 #include <QString>
 #include <array>
 
+#include "kalvera/version.h"
+
 namespace kalvera {
 
-inline constexpr char kWindowCaption[] = "Callbook KORA Wirasena (Versi Offline 1.0)";
+inline constexpr char kWindowCaption[] =
+    "Callbook KORA Wirasena (Versi Offline " KALVERA_VERSION_MAJOR_MINOR ")";
 // Title of the boxes that are not about the callbook file: the application's title.
 inline constexpr char kApplicationTitle[] = "Kalvera";
 
