@@ -197,6 +197,7 @@ expect missing_lookup_exits2 2 "" "$missing" -- lookup "$work/none.txt" abc
 expect missing_regions_exits2 2 "" "$missing" -- regions "$work/none.txt"
 expect missing_listing_exits2 2 "" "$missing" -- listing "$work/none.txt" "Kota Dua"
 expect missing_version_exits2 2 "" "$missing" -- version "$work/none.txt"
+expect missing_check_exits2 2 "" "$missing" -- check "$work/none.txt"
 mkdir "$work/log.txt"
 expect missing_folderNamedLikeTheFile_isMissing 2 "" "$missing" -- lookup "$work/log.txt" abc
 
@@ -247,6 +248,55 @@ expect listing_unknownUtf8Region_isNamedInUtf8 1 "" "Kab. Pérék tidak ditemuka
 expect version_lastVersionLine 0 "Database versi: 2026-12-01 08:00 WIB" "" -- version "$sample"
 expect version_noVersionLine_printsNothing 0 "" "" -- version "$work/empty.txt"
 
+# --- a callbook that cannot be read through -------------------------------------------------
+
+# Reading /proc/self/mem from its start fails with an input/output error: no answer may be
+# given from a file read only in part, and the error is named.
+if [[ -r /proc/self/mem ]]; then
+    for subcommand in "lookup abc" regions "listing Kota" version check; do
+        read -r -a words <<<"$subcommand"
+        run "${words[0]}" /proc/self/mem "${words[@]:1}"
+        [[ $code == 2 && -z $out && $err == *"/proc/self/mem: read error: "* ]] && pass ||
+            fail "readError_${words[0]}_exits2NamingTheError" "exit $code" "stdout: $out" \
+                "stderr: $err"
+    done
+fi
+
+# --- files as editors save them -------------------------------------------------------------
+
+printf 'versi: 1\rQV27ABC#Budi#Jl#Kota#1#null#baru\r' >"$work/mac.txt"
+printf '\xff\xfe' >"$work/utf16.txt"
+printf 'versi: 1\r\nQV27ABC#Ren\xc3\xa9#Jl#Kota#1#null#baru\r\n' | iconv -f UTF-8 -t UTF-16LE >>"$work/utf16.txt"
+printf 'versi: 1\r\r\nQV27ABC#Budi#Jl#Kota#1#null#baru\r\r\n' >"$work/crcrlf.txt"
+for kind in mac utf16 crcrlf; do
+    run lookup "$work/$kind.txt" abc
+    [[ $code == 0 && $(sed -n 7p "$work/out") == BARU ]] && pass ||
+        fail "editorFormat_${kind}_memberFoundWithStatus" "exit $code" "$out"
+done
+
+# --- check ----------------------------------------------------------------------------------
+
+expect check_sampleCallbook_reportsNothing 0 "" "" -- check "$sample"
+printf 'QV27abc#a#b#Kota#1#null#\r\nQV27ABD#a#b#KOTA#1#2025-02-30#perpanjang\r\nQV27ABD#a#b#Kota#1#null#\r\n' >"$work/check.txt"
+expect check_findings_gnuFormat_exit1 1 "$work/check.txt:1: error: callsign \"QV27abc\" has lower-case letters; the window cannot find it
+$work/check.txt:2: warning: valid-until date \"2025-02-30\" is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing
+$work/check.txt:2: warning: status \"perpanjang\" is not seumur hidup, perpanjangan, baru or invalid; the date decides the status
+$work/check.txt:2: warning: region \"KOTA\" differs from \"Kota\" (line 1) only in letter case or blanks; the region list shows both
+$work/check.txt:3: error: callsign \"QV27ABD\" already stands on line 2; the window only shows that one
+$work/check.txt: warning: no version line (one that holds \"versi: \"); the window shows no version" "" -- check "$work/check.txt"
+run check --summary "$work/check.txt"
+[[ $code == 1 && $(wc -l <"$work/out") == 6 && $err == "1 error: unfindable-callsign
+1 error: duplicate-callsign
+1 warning: unreadable-date
+1 warning: unknown-status
+1 warning: region-spelling
+1 warning: no-version-line" ]] && pass || fail check_summary_oneCountPerKindOnStderr "exit $code" "$err"
+for kind in mac utf16 crcrlf; do
+    run check "$work/$kind.txt"
+    [[ $code == 1 && $(wc -l <"$work/out") == 1 && $out == "$work/$kind.txt: warning: "* ]] && pass ||
+        fail "check_editorFormat_${kind}_isOneWholeFileWarning" "exit $code" "$out"
+done
+
 # --- output errors ---------------------------------------------------------------------------
 
 # A full device: exit 74 and one line on standard error, for found, not-found and help output.
@@ -261,6 +311,7 @@ expect_full_device lookup "$sample" xyz
 expect_full_device listing "$sample" "Kota Wirasena"
 expect_full_device regions "$sample"
 expect_full_device version "$sample"
+expect_full_device check "$work/check.txt"
 expect_full_device --help
 expect_full_device --version
 
