@@ -19,6 +19,7 @@ set(CMAKE_RC_COMPILER ${mingw_triplet}-windres)
 # host's.
 set(CMAKE_AR /usr/bin/${mingw_triplet}-ar)
 set(CMAKE_RANLIB /usr/bin/${mingw_triplet}-ranlib)
+set(CMAKE_STRIP /usr/bin/${mingw_triplet}-strip)
 
 # Try-compile projects read this file again; they must see the same Qt folder.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QT_WINDOWS_PREFIX)

@@ -9,9 +9,8 @@
 # - Otherwise, when the prebuilt archive made by the same configure line is at hand
 #   ($KALVERA_QT_WINDOWS_PREBUILT, by default ../shared/qt6-windows beside the repository) and its
 #   sha256 checks, it is unpacked (a few seconds).
-# - Otherwise (or with --from-source) Qt is built from Debian's qt6-base source package: a deb-src
-#   entry is added for the machine's own Debian sources if it has none, then apt-get source,
-#   one small fix, configure, build and install. This takes 40 to 70 minutes on two cores; the
+# - Otherwise (or with --from-source) Qt is built from Debian's qt6-base source package
+#   (scripts/fetch_debian_source.sh), with one small fix, then configured, built and installed. This takes 40 to 70 minutes on two cores; the
 #   work folder ($KALVERA_QT_WINDOWS_WORK, by default ~/.cache/kalvera/qt6-base-build) is kept,
 #   so an interrupted build goes on where it stopped. Its output goes to qt-build.log there.
 #
@@ -89,45 +88,6 @@ unpack_prebuilt() {
     write_stamp "unpacked from $prebuilt_archive ($(cd "$prebuilt" && grep -F " $prebuilt_archive" SHA256SUMS | cut -d' ' -f1))"
 }
 
-# Adds deb-src entries mirroring the machine's own Debian "deb" entries (same mirrors, suites of
-# this release only), unless apt already knows qt6-base's source.
-add_debian_sources() {
-    if apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base'; then
-        return
-    fi
-    local codename
-    codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
-    local list=/etc/apt/sources.list.d/kalvera-deb-src.list
-    {
-        echo "# Added by Kalvera's scripts/build_qt_windows.sh for 'apt-get source qt6-base'."
-        # One-line entries: deb [options] URI SUITE COMPONENT...
-        cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-            awk -v c="$codename" '$1 == "deb" {
-                i = 2; if ($2 ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
-                suite = $(i + 1)
-                if (suite == c || index(suite, c "-") == 1) { sub(/^deb /, "deb-src "); print } }'
-        # deb822 stanzas: Types, URIs, Suites, Components.
-        cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-            awk -v c="$codename" '
-                function flush() {
-                    if (types ~ /(^| )deb( |$)/ && uris != "" && comps != "")
-                        for (n = split(suites, s, " "); n > 0; n--)
-                            if (s[n] == c || index(s[n], c "-") == 1)
-                                for (m = split(uris, u, " "); m > 0; m--)
-                                    print "deb-src " u[m] " " s[n] " " comps
-                    types = uris = suites = comps = ""
-                }
-                /^[ \t]*$/ { flush(); next }
-                /^Types:/ { types = $0; sub(/^Types:[ \t]*/, "", types) }
-                /^URIs:/ { uris = $0; sub(/^URIs:[ \t]*/, "", uris) }
-                /^Suites:/ { suites = $0; sub(/^Suites:[ \t]*/, "", suites) }
-                /^Components:/ { comps = $0; sub(/^Components:[ \t]*/, "", comps) }
-                END { flush() }'
-    } >"$list"
-    echo "  added source entries in $list"
-    apt-get update -qq >>"$log" 2>&1
-}
-
 build_from_source() {
     mkdir -p "$work"
     log="$work/qt-build.log"
@@ -135,15 +95,13 @@ build_from_source() {
     "$here/ensure_packages.sh" --log "$log" dpkg-dev xz-utils perl python3 cmake ninja-build \
         g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
         mingw-w64-x86-64-dev qt6-base-dev qt6-base-dev-tools
-    local sudo=()
-    [[ $(id -u) == 0 ]] || sudo=(sudo)
-    if ! compgen -G "$work/qt6-base-$qt_version*/configure" >/dev/null; then
-        "${sudo[@]}" bash -c "$(declare -f add_debian_sources); log='$log'; add_debian_sources"
-        echo "  fetching Debian's qt6-base source"
-        (cd "$work" && apt-get source -qq qt6-base >>"$log" 2>&1)
-    fi
+    "$here/fetch_debian_source.sh" --log "$log" qt6-base "$work"
     local source
     source="$(compgen -G "$work/qt6-base-$qt_version*/configure" | head -n 1)"
+    if [[ -z $source ]]; then
+        echo "Debian's qt6-base source is not Qt $qt_version" >&2
+        exit 1
+    fi
     source="$(dirname "$source")"
 
     # Qt 6.4 cannot link qwindows.dll with Direct2D off: the DirectWrite font database it then
