@@ -16,7 +16,14 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     if(NOT EXISTS "${path}")
         message(FATAL_ERROR "The MinGW runtime ${dll} is missing")
     endif()
-    list(APPEND kalvera_mingw_runtime "${path}")
+    # Debian's DLLs carry debugging information and symbols: libstdc++ is 23 MB with them.
+    set(stripped ${CMAKE_BINARY_DIR}/mingw-runtime/${dll})
+    if(NOT EXISTS ${stripped} OR ${path} IS_NEWER_THAN ${stripped})
+        file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/mingw-runtime)
+        execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${path}
+            COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+    list(APPEND kalvera_mingw_runtime ${stripped})
 endforeach()
 
 target_link_options(kalvera-callbook PRIVATE -static)
