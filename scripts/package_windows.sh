@@ -94,8 +94,9 @@ if [[ -e $check/Kalvera/log.txt ]]; then
     echo "The zip must not hold log.txt" >&2
     false
 fi
+wine=$(sed -n 's/^KALVERA_WINE:FILEPATH=//p' "$build/CMakeCache.txt")
 wine_env=(WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    KALVERA_WINE=/usr/lib/wine/wine64)
+    KALVERA_WINE="$wine")
 env "${wine_env[@]}" bash tests/windows/same_output_test.sh \
     "$build/linux-tool/bin/kalvera-callbook" "$check/Kalvera/kalvera-callbook.exe" data/log.txt \
     >>"$log" 2>&1

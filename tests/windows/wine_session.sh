@@ -20,6 +20,18 @@ case $action in
         # last one left); cmd /c ver brings the prefix and Wine's services up once, here.
         # wineserver -p fails when the prefix's server already runs, which is fine.
         (wineserver -p 1200 || true; "$wine" cmd /c ver) </dev/null >/dev/null 2>&1
+
+        # TEMP and TMP of the prefix name a folder with accented, Cyrillic and Japanese letters,
+        # so every test's temporary folders (the window tests' program folders, downloads and
+        # their temporary files) have such a name. Wine sets both from the registry, whatever
+        # the environment says; a .reg file in UTF-16 carries the name intact.
+        temp_name='Temp Dédé Пример 日本'
+        mkdir -p "$WINEPREFIX/drive_c/$temp_name"
+        reg=$(mktemp --suffix=.reg)
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Environment]\r\n"TEMP"="C:\\\\%s"\r\n"TMP"="C:\\\\%s"\r\n' \
+            "$temp_name" "$temp_name" | iconv -f UTF-8 -t UTF-16 >"$reg"
+        "$wine" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1
+        rm -f "$reg"
         ;;
     stop)
         if [[ -d $WINEPREFIX ]]; then
