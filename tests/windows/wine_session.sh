@@ -12,6 +12,8 @@ build="$(cd "$2" && pwd)"
 export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
 [[ -x $wine ]] || wine="$(command -v wine64 || command -v wine)"
+wineserver=/usr/lib/wine/wineserver64
+[[ -x $wineserver ]] || wineserver="$(command -v wineserver)"
 
 case $action in
     start)
@@ -19,7 +21,7 @@ case $action in
         # -p: the server stays up while the tests come and go (20 minutes at most after the
         # last one left); cmd /c ver brings the prefix and Wine's services up once, here.
         # wineserver -p fails when the prefix's server already runs, which is fine.
-        (wineserver -p 1200 || true; "$wine" cmd /c ver) </dev/null >/dev/null 2>&1
+        ("$wineserver" -p 1200 || true; "$wine" cmd /c ver) </dev/null >/dev/null 2>&1
 
         # TEMP and TMP of the prefix name a folder with accented, Cyrillic and Japanese letters,
         # so every test's temporary folders (the window tests' program folders, downloads and
@@ -35,7 +37,7 @@ case $action in
         ;;
     stop)
         if [[ -d $WINEPREFIX ]]; then
-            wineserver -k </dev/null >/dev/null 2>&1 || true
+            "$wineserver" -k </dev/null >/dev/null 2>&1 || true
         fi
         ;;
     *)
