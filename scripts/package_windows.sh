@@ -109,3 +109,6 @@ wine_started=false
 size=$(stat -c %s "$zip_file")
 echo "Cross-build ${build_seconds} s, tests under Wine ${tests_seconds} s, all $((SECONDS - started)) s"
 echo "Written: ${zip_file#"$repo"/} ($((size / 1024)) KiB)"
+read -r failed total < <(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/\1 \2/p' \
+    "$build/ctest.log")
+echo "Windows: $((total - failed)) passed, $failed failed"
