@@ -1,10 +1,12 @@
 #include "command_line.h"
 
 #ifdef _WIN32
+// windows.h first: shellapi.h relies on its types and macros.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #endif

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Kalvera for Windows, from a fresh clone on Debian 12: installs what it needs (apt-get), gets
+# Qt for Windows (scripts/build_qt_windows.sh), cross-builds Kalvera.exe and kalvera-callbook.exe
+# with MinGW-w64 in build-windows/, runs the Windows tests under Wine, and writes
+# build-windows/Kalvera-<version>-win64.zip, which holds one folder, Kalvera/. The zip is then
+# unpacked into a folder with a non-ASCII name and checked there under Wine once more.
+#
+# One line per step; the tools' own output goes to build-windows/package.log.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+build=$repo/build-windows
+mkdir -p "$build"
+log=$build/package.log
+: >"$log"
+jobs=$(nproc)
+started=$SECONDS
+
+step_name=
+step() {
+    step_name=$1
+    printf '==> %s\n' "$1"
+}
+on_error() {
+    echo "FAILED: $step_name (log: $log)" >&2
+    tail -n 40 "$log" >&2
+}
+trap on_error ERR
+wine_started=false
+stop_wine() {
+    if $wine_started; then
+        tests/windows/wine_session.sh stop "$build" || true
+    fi
+}
+trap stop_wine EXIT
+
+step "Debian packages"
+scripts/ensure_packages.sh --log "$log" \
+    cmake ninja-build g++ pkg-config libgtest-dev googletest dpkg-dev xz-utils \
+    qt6-base-dev qt6-base-dev-tools \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+    mingw-w64-x86-64-dev \
+    wine wine64 xvfb xauth xdotool xclip imagemagick unzip
+
+step "Qt for Windows"
+scripts/build_qt_windows.sh
+qt_prefix=$(scripts/build_qt_windows.sh --print-prefix)
+
+step "cpp-httplib's single header for the Windows download tests"
+scripts/fetch_debian_source.sh --log "$log" cpp-httplib "$build/deps"
+
+step "kalvera-callbook for Linux, to compare the Windows tool with"
+cmake -S . -B "$build/linux-tool" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVERA_WITH_QT=OFF \
+    >>"$log" 2>&1
+cmake --build "$build/linux-tool" -j "$jobs" --target kalvera-callbook >>"$log" 2>&1
+
+step "Cross-building Kalvera.exe, kalvera-callbook.exe and the tests"
+build_started=$SECONDS
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
+    -DQT_WINDOWS_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr \
+    -DKALVERA_LINUX_TOOL="$build/linux-tool/bin/kalvera-callbook" >>"$log" 2>&1
+cmake --build "$build" -j "$jobs" >>"$log" 2>&1
+build_seconds=$((SECONDS - build_started))
+
+step "Windows tests under Wine"
+tests_started=$SECONDS
+tests/windows/wine_session.sh start "$build"
+wine_started=true
+if ! (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300) >"$build/ctest.log" 2>&1; then
+    cat "$build/ctest.log" >&2
+    step_name="Windows tests under Wine"
+    false
+fi
+grep -E '^[0-9]+% tests passed' "$build/ctest.log"
+tests_seconds=$((SECONDS - tests_started))
+
+step "Packing the zip"
+rm -f "$build"/Kalvera-*-win64.zip
+(cd "$build" && cpack -G ZIP) >>"$log" 2>&1
+zip_file=$(ls "$build"/Kalvera-*-win64.zip)
+
+step "Checking the unpacked zip under Wine, in a folder with a non-ASCII name"
+check="$build/zip-check/Unduhan Dédé Пример"
+rm -rf "$build/zip-check"
+mkdir -p "$check"
+unzip -q "$zip_file" -d "$check"
+tops=$(cd "$check" && ls -A)
+if [[ $tops != Kalvera ]]; then
+    echo "The zip must hold exactly one folder, Kalvera/; it holds: $tops" >&2
+    false
+fi
+if [[ -e $check/Kalvera/log.txt ]]; then
+    echo "The zip must not hold log.txt" >&2
+    false
+fi
+wine=$(sed -n 's/^KALVERA_WINE:FILEPATH=//p' "$build/CMakeCache.txt")
+wine_env=(WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    KALVERA_WINE="$wine")
+env "${wine_env[@]}" bash tests/windows/same_output_test.sh \
+    "$build/linux-tool/bin/kalvera-callbook" "$check/Kalvera/kalvera-callbook.exe" data/log.txt \
+    >>"$log" 2>&1
+env "${wine_env[@]}" bash tests/windows/window_smoke_test.sh \
+    "$check/Kalvera" data/log.txt "$build/screenshots/zip" >>"$log" 2>&1
+
+tests/windows/wine_session.sh stop "$build"
+wine_started=false
+
+size=$(stat -c %s "$zip_file")
+echo "Cross-build ${build_seconds} s, tests under Wine ${tests_seconds} s, all $((SECONDS - started)) s"
+echo "Written: ${zip_file#"$repo"/} ($((size / 1024)) KiB)"
+read -r failed total < <(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/\1 \2/p' \
+    "$build/ctest.log")
+echo "Windows: $((total - failed)) passed, $failed failed"
