@@ -59,27 +59,36 @@ TEST(ResolveStatus, missingFields_giveNoStatus) {
     EXPECT_EQ(ResolveStatus(SplitRecord("QV27ABC#Budi"), kToday), std::nullopt);
 }
 
+// Sets the TZ variable (POSIX form, understood by the C runtime on Windows too), or removes
+// it for a null `zone`, and makes the C library read it again.
+void UseTimeZone(const char* zone) {
+#ifdef _WIN32
+    _putenv_s("TZ", zone != nullptr ? zone : "");
+    _tzset();
+#else
+    if (zone != nullptr) {
+        setenv("TZ", zone, 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+#endif
+}
+
 // The status follows the local calendar: in Indonesia (UTC+7) a member valid until 1 March
 // is INVALID from 17:00 UTC on that day, when the local date is already 2 March.
 TEST(LocalDateAt, followsTheLocalTimeZone_onBothSidesOfMidnightUtc) {
     const char* saved = std::getenv("TZ");
     const std::string before = saved ? saved : "";
     const auto instant = sys_days{year{2026} / March / 1} + hours{18};
-    setenv("TZ", "WIB-7", 1);
-    tzset();
+    UseTimeZone("WIB-7");
     EXPECT_EQ(LocalDateAt(instant), (CivilDate{year{2026}, March, day{2}}));
     EXPECT_EQ(LocalDateAt(instant - hours{12}), (CivilDate{year{2026}, March, day{1}}));
     EXPECT_EQ(ResolveStatus(SplitRecord("QV27A#a#b#c#1#2026-03-01#"), LocalDateAt(instant)),
               kInvalid);
-    setenv("TZ", "UTC0", 1);
-    tzset();
+    UseTimeZone("UTC0");
     EXPECT_EQ(LocalDateAt(instant), (CivilDate{year{2026}, March, day{1}}));
-    if (saved) {
-        setenv("TZ", before.c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
+    UseTimeZone(saved != nullptr ? before.c_str() : nullptr);
 }
 
 TEST(ParseCallbookDate, leapDay) {
