@@ -26,17 +26,9 @@ constexpr bool OnlyOpensWithAngle(std::string_view tag) {
 static_assert(std::all_of(kHtmlTags.begin(), kHtmlTags.end(), OnlyOpensWithAngle));
 static_assert(kHtmlTags.size() <= 8, "one bit per tag in a byte");
 
-// True when no proper prefix of `text` is also its suffix. A partial match of such a marker
-// that fails can only restart at the failing character, so no failure table is needed.
-constexpr bool OverlapsNowhere(std::string_view text) {
-    for (std::size_t length = 1; length < text.size(); ++length) {
-        if (text.substr(0, length) == text.substr(text.size() - length)) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(OverlapsNowhere(kVersionMarker), "the marker scan assumes no self-overlap");
+// A partial match of the marker that fails can only restart at the failing character, and
+// a match cannot start inside another: its first character occurs nowhere else in it.
+static_assert(kVersionMarker.find(kVersionMarker[0], 1) == std::string_view::npos);
 
 // Any character outside ASCII, from a UTF-16 text, stands as this byte: none of the rules
 // looks at such characters, only at whether they are blank, letters or digits (they are not).
@@ -54,6 +46,16 @@ bool IsLetter(char c) {
 }
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// Where the first CR or LF is, or npos.
+std::size_t FindLineEnd(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
 }
 
 std::uint32_t Utf8Length(std::uint16_t unit) {
@@ -150,29 +152,73 @@ void CallbookContentCheck::LineTally::StepCallsign(char c) {
     }
 }
 
-void CallbookContentCheck::LineTally::Add(char c, std::uint32_t utf8Length) {
+bool CallbookContentCheck::LineTally::Decided() const {
+    return nonBlank && (marker || (callsign == Callsign::Yes && separators >= kMemberSeparators));
+}
+
+void CallbookContentCheck::LineTally::AddRun(std::string_view run) {
+    std::size_t trailingCrs = 0;
+    while (trailingCrs < run.size() && run[run.size() - 1 - trailingCrs] == '\r') {
+        ++trailingCrs;
+    }
+    const std::string_view data = run.substr(0, run.size() - trailingCrs);
+    if (data.empty()) {
+        heldCrs += trailingCrs;
+        return;
+    }
     if (heldCrs > 0) {
         // Not followed by an LF: data. A run of blanks acts as one, whatever its length.
         length += heldCrs;
-        heldCrs = 0;
         StepCallsign('\r');
         markerMatched = 0;
     }
-    length += utf8Length;
+    heldCrs = trailingCrs;
+    length += data.size();
     overlong = overlong || length > kMaxLineBytes;
-    nonBlank = nonBlank || !IsBlank(c);
-    StepCallsign(c);
-    if (c == kFieldSeparator && separators < kMemberSeparators) {
+    if (Decided()) {
+        return;  // a member or version line whatever else it holds
+    }
+    nonBlank =
+        nonBlank || std::any_of(data.begin(), data.end(), [](char c) { return !IsBlank(c); });
+    for (std::size_t i = 0;
+         i < data.size() && callsign != Callsign::Yes && callsign != Callsign::No; ++i) {
+        StepCallsign(data[i]);
+    }
+    for (std::size_t at = data.find(kFieldSeparator);
+         at != std::string_view::npos && separators < kMemberSeparators;
+         at = data.find(kFieldSeparator, at + 1)) {
         ++separators;
     }
-    if (!marker) {
-        // The match survives chunk boundaries: only its length is kept.
-        if (c == kVersionMarker[markerMatched]) {
-            ++markerMatched;
-        } else {
-            markerMatched = c == kVersionMarker[0] ? 1 : 0;
+    if (!Decided()) {
+        MatchMarker(data);
+    }
+}
+
+// The marker may have begun in an earlier run and may go on in a later one; only the length
+// of its partial match is kept.
+void CallbookContentCheck::LineTally::MatchMarker(std::string_view data) {
+    if (markerMatched > 0) {
+        const std::string_view rest = kVersionMarker.substr(markerMatched);
+        if (data.starts_with(rest)) {
+            marker = true;
+            return;
         }
-        marker = markerMatched == kVersionMarker.size();
+        if (rest.starts_with(data)) {
+            markerMatched = static_cast<std::uint8_t>(markerMatched + data.size());
+            return;
+        }
+    }
+    if (data.find(kVersionMarker) != std::string_view::npos) {
+        marker = true;
+        return;
+    }
+    markerMatched = 0;
+    for (std::size_t partial = std::min(data.size(), kVersionMarker.size() - 1); partial > 0;
+         --partial) {
+        if (data.ends_with(kVersionMarker.substr(0, partial))) {
+            markerMatched = static_cast<std::uint8_t>(partial);
+            return;
+        }
     }
 }
 
@@ -214,7 +260,11 @@ void CallbookContentCheck::Feed(std::string_view chunk) {
         chunk.remove_prefix(1);
     }
     if (encoding_ == Encoding::EightBit) {
-        FeedEightBit(chunk);
+        if (std::memchr(chunk.data(), '\0', chunk.size()) != nullptr) {
+            nul_ = true;
+            return;
+        }
+        FeedText(chunk);
     } else {
         FeedUtf16(chunk);
     }
@@ -243,25 +293,21 @@ void CallbookContentCheck::DecideEncoding(unsigned char byte) {
     }
     // No byte-order mark: what was held back is ordinary text outside ASCII.
     encoding_ = Encoding::EightBit;
-    for (std::uint8_t i = 0; i < markBytes_; ++i) {
-        Character(kOtherCharacter, 1);
-    }
+    const char held[] = {kOtherCharacter, kOtherCharacter, kOtherCharacter};
     const char c = static_cast<char>(byte);
-    FeedEightBit(std::string_view(&c, 1));
-}
-
-void CallbookContentCheck::FeedEightBit(std::string_view bytes) {
-    if (std::memchr(bytes.data(), '\0', bytes.size()) != nullptr) {
+    FeedText(std::string_view(held, markBytes_));
+    if (c == '\0') {
         nul_ = true;
         return;
     }
-    for (const char c : bytes) {
-        Character(c, 1);
-    }
+    FeedText(std::string_view(&c, 1));
 }
 
 void CallbookContentCheck::FeedUtf16(std::string_view bytes) {
     const bool little = encoding_ == Encoding::Utf16Le;
+    // Three placeholder bytes at most per code unit.
+    std::array<char, 3 * 1024> text;
+    std::size_t used = 0;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (!halfUnit_) {
@@ -276,56 +322,88 @@ void CallbookContentCheck::FeedUtf16(std::string_view bytes) {
             nul_ = true;
             return;
         }
-        Character(unit < 0x80 ? static_cast<char>(unit) : kOtherCharacter, Utf8Length(unit));
-    }
-}
-
-void CallbookContentCheck::Character(char c, std::uint32_t utf8Length) {
-    if (chars_ < kHtmlSniffChars) {
-        ++chars_;
-        SniffHtml(c);
-    }
-    last_ = c;
-    if (c == '\n') {
-        lfSeen_ = true;
-        byLf_.EndLine();
-    } else if (c == '\r') {
-        crSeen_ = true;
-        byLf_.HoldCr();
-        if (!lfSeen_) {
-            byCr_.EndLine();
-        }
-    } else {
-        byLf_.Add(c, utf8Length);
-        if (!lfSeen_) {
-            byCr_.Add(c, utf8Length);
-        }
-    }
-}
-
-void CallbookContentCheck::SniffHtml(char c) {
-    const char lower = ToLowerAscii(c);
-    if (tagMatched_ > 0) {
-        std::uint8_t still = 0;
-        for (std::size_t i = 0; i < kHtmlTags.size(); ++i) {
-            const std::string_view tag = kHtmlTags[i];
-            if ((tagCandidates_ >> i & 1u) != 0 && tag[tagMatched_] == lower) {
-                if (tag.size() == tagMatched_ + 1u) {
-                    html_ = true;
-                }
-                still |= static_cast<std::uint8_t>(1u << i);
+        if (unit < 0x80) {
+            text[used++] = static_cast<char>(unit);
+        } else {
+            for (std::uint32_t i = Utf8Length(unit); i > 0; --i) {
+                text[used++] = kOtherCharacter;
             }
         }
-        if (still != 0) {
-            tagCandidates_ = still;
-            ++tagMatched_;
+        if (used + 3 > text.size()) {
+            FeedText(std::string_view(text.data(), used));
+            used = 0;
+        }
+    }
+    FeedText(std::string_view(text.data(), used));
+}
+
+void CallbookContentCheck::FeedText(std::string_view text) {
+    if (text.empty()) {
+        return;
+    }
+    if (sniffed_ < kHtmlSniffChars) {
+        const std::size_t look = static_cast<std::size_t>(
+            std::min<std::uint64_t>(text.size(), kHtmlSniffChars - sniffed_));
+        SniffHtml(text.substr(0, look));
+        sniffed_ += look;
+    }
+    last_ = text.back();
+    while (!text.empty()) {
+        if (lfSeen_) {
+            // For good: lines end at LF.
+            const auto* lf = static_cast<const char*>(std::memchr(text.data(), '\n', text.size()));
+            if (lf == nullptr) {
+                byLf_.AddRun(text);
+                return;
+            }
+            const auto run = static_cast<std::size_t>(lf - text.data());
+            byLf_.AddRun(text.substr(0, run));
+            byLf_.EndLine();
+            text.remove_prefix(run + 1);
+            continue;
+        }
+        const std::size_t run = FindLineEnd(text);
+        const std::string_view data = text.substr(0, run);
+        byLf_.AddRun(data);
+        byCr_.AddRun(data);
+        if (run == std::string_view::npos) {
             return;
         }
-        tagMatched_ = 0;
+        if (text[run] == '\n') {
+            lfSeen_ = true;
+            byLf_.EndLine();
+        } else {
+            crSeen_ = true;
+            byLf_.AddRun("\r");
+            byCr_.EndLine();
+        }
+        text.remove_prefix(run + 1);
     }
-    if (c == '<') {
-        tagMatched_ = 1;
-        tagCandidates_ = kAllTags;
+}
+
+void CallbookContentCheck::SniffHtml(std::string_view text) {
+    for (const char c : text) {
+        const char lower = ToLowerAscii(c);
+        if (tagMatched_ > 0) {
+            std::uint8_t still = 0;
+            for (std::size_t i = 0; i < kHtmlTags.size(); ++i) {
+                const std::string_view tag = kHtmlTags[i];
+                if ((tagCandidates_ >> i & 1u) != 0 && tag[tagMatched_] == lower) {
+                    html_ = html_ || tag.size() == tagMatched_ + 1u;
+                    still |= static_cast<std::uint8_t>(1u << i);
+                }
+            }
+            if (still != 0) {
+                tagCandidates_ = still;
+                ++tagMatched_;
+                continue;
+            }
+            tagMatched_ = 0;
+        }
+        if (c == '<') {
+            tagMatched_ = 1;
+            tagCandidates_ = kAllTags;
+        }
     }
 }
 

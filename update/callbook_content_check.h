@@ -89,19 +89,26 @@ class CallbookContentCheck {
         std::uint64_t oddLines = 0;
         bool overlong = false;  // some line, this one included, exceeded kMaxLineBytes
 
-        void Add(char c, std::uint32_t utf8Length);
-        void HoldCr() { ++heldCrs; }
+        // Adds text that holds no line end of this way of cutting. CRs at its end are held
+        // back: line end if an LF follows, data otherwise.
+        void AddRun(std::string_view run);
         void EndLine();
-        void StepCallsign(char c);
         // 0: empty, 1: member or version line, 2: odd.
         int KindOfCurrent() const;
+
+      private:
+        bool Decided() const;
+        void StepCallsign(char c);
+        void MatchMarker(std::string_view data);
     };
 
     void DecideEncoding(unsigned char byte);
-    void FeedEightBit(std::string_view bytes);
     void FeedUtf16(std::string_view bytes);
-    void Character(char c, std::uint32_t utf8Length);
-    void SniffHtml(char c);
+    // 8-bit text. UTF-16 arrives here with ASCII as itself and any other character as a
+    // placeholder byte repeated as often as the character takes bytes in UTF-8, so that
+    // lengths count in UTF-8.
+    void FeedText(std::string_view text);
+    void SniffHtml(std::string_view text);
     bool LineTooLong() const;
     const LineTally& ChosenTally() const;
 
@@ -117,7 +124,7 @@ class CallbookContentCheck {
     bool halfUnit_ = false;  // UTF-16: the first byte of a code unit is pending
     unsigned char halfUnitByte_ = 0;
 
-    std::uint64_t chars_ = 0;
+    std::uint64_t sniffed_ = 0;       // characters looked at for HTML tags
     std::uint8_t tagMatched_ = 0;     // characters of a possible HTML tag matched so far
     std::uint8_t tagCandidates_ = 0;  // one bit per tag still possible
     char last_ = 0;

@@ -141,6 +141,9 @@ TEST(CallbookContentCheckTest, memberAndVersionLines_makeACallbook) {
         {"marker case respected", "Database Versi: 2025\r\n", ContentVerdict::NoCallbookLine},
         {"marker without blank", "Database versi:2025\r\n", ContentVerdict::NoCallbookLine},
         {"marker across a line end", "Database ver\nsi: 2025\r\n", ContentVerdict::NoCallbookLine},
+        {"marker broken by a CR inside the line", "Database ver\rsi: 2025\n",
+         ContentVerdict::NoCallbookLine},
+        {"marker after held CRs", "\r\rversi: 2025\n", ContentVerdict::Plausible},
     });
 }
 
