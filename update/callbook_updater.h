@@ -66,7 +66,7 @@ struct DownloadResult {
 
 // Fetches a callbook over HTTP and installs it over a local file only when it arrived whole
 // and is a callbook (CallbookContentCheck); the old file is never touched otherwise.
-// Redirects are followed only to the same host (and from http to https there).
+// Redirects are followed only within the source's origin (scheme, host and port), five at most.
 class CallbookUpdater : public QObject {
     Q_OBJECT
   public:
