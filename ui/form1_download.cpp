@@ -18,7 +18,7 @@ constexpr int kDownloadPanelTop = 2745;
 }  // namespace
 
 bool Form1::DownloadFile(const QString& sSourceUrl, const QString& sLocalFile) {
-    lastDownload_ = updater_.Download(QUrl(sSourceUrl), sLocalFile);
+    lastDownload_ = updater_.Download(QUrl(sSourceUrl), sLocalFile).Outcome();
     return lastDownload_ == DownloadOutcome::Installed;
 }
 

@@ -1,5 +1,6 @@
 #include "callbook_server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -25,7 +26,19 @@ std::string MemberLines(std::size_t atLeast) {
 
 }  // namespace
 
+std::string Utf16Callbook(bool bigEndian) {
+    std::string text = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : std::string_view(kFreshCallbook)) {  // ASCII: the high byte is zero
+        text += bigEndian ? '\0' : c;
+        text += bigEndian ? c : '\0';
+    }
+    return text;
+}
+
 CallbookServer::CallbookServer() {
+    // One request per connection. A body without length or chunks ends when the connection
+    // closes, and the server would otherwise keep it open for a next request first.
+    server_.set_keep_alive_max_count(1);
     AddRoutes();
     port_ = server_.bind_to_any_port("127.0.0.1");
     if (port_ <= 0) {
@@ -68,6 +81,18 @@ void CallbookServer::Stall() {
     HoldUntil([] { return false; });
 }
 
+bool CallbookServer::Drip(httplib::DataSink& sink) {
+    const std::string_view text = kFreshCallbook;
+    while (!released_ && sink.is_writable()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!sink.write(&text[dripped_ % text.size()], 1)) {
+            break;
+        }
+        ++dripped_;
+    }
+    return false;
+}
+
 void CallbookServer::AddRoutes() {
     using httplib::DataSink;
     using httplib::Request;
@@ -102,6 +127,16 @@ void CallbookServer::AddRoutes() {
         {"/with-nul", 200, kPlain, withNul},
         {"/no-callbook-line", 200, kPlain,
          "Maaf, berkas tidak tersedia.\r\nSilakan coba lagi#nanti\r\n"},
+        {"/odd-lines", 200, kPlain,
+         std::string(kMembersOnly) + "Daftar anggota\r\ncatatan 1\r\ncatatan 2\r\n-- akhir --\r\n"},
+        // An empty type: Qt then reports no Content-Type at all.
+        {"/captive-portal", 200, "", kCaptivePortal},
+        {"/portal-as-text", 200, "", kPortalAsText},
+        {"/utf16le", 200, kPlain, Utf16Callbook(false)},
+        {"/utf16be", 200, kPlain, Utf16Callbook(true)},
+        {"/cr-only", 200, kPlain, kCrLineEnds},
+        {"/cr-cr-lf", 200, kPlain, kCrCrLfLineEnds},
+        {"/elsewhere/log.txt", 200, kPlain, kFreshCallbook},
     };
     for (const Fixed& route : fixed) {
         server_.Get(route.path, [route](const Request&, Response& res) {
@@ -118,6 +153,20 @@ void CallbookServer::AddRoutes() {
     for (const auto& [from, to] : redirects) {
         server_.Get(from, [to](const Request&, Response& res) { res.set_redirect(to); });
     }
+    // A redirect with a body and a length of its own, to a body with neither.
+    server_.Get("/moved-to-no-length-cut", [](const Request&, Response& res) {
+        res.set_redirect("/no-length-cut");
+        res.set_content("Dipindahkan.\r\n", kPlain);
+    });
+    // Absolute locations: the same origin, another name for this very server, another port.
+    server_.Get("/to-same-host",
+                [this](const Request&, Response& res) { res.set_redirect(Url("/1028/log.txt")); });
+    server_.Get("/to-other-host", [this](const Request&, Response& res) {
+        res.set_redirect("http://localhost:" + std::to_string(port_) + "/elsewhere/log.txt");
+    });
+    server_.Get("/to-other-port", [](const Request&, Response& res) {
+        res.set_redirect("http://127.0.0.1:1/1028/log.txt");
+    });
     // /hops/N redirects N times before it reaches the callbook.
     server_.Get(R"(/hops/(\d+))", [](const Request& req, Response& res) {
         const int left = std::stoi(req.matches[1]);
@@ -147,6 +196,62 @@ void CallbookServer::AddRoutes() {
             return sink.write(block.data(), block.size());
         });
     });
+    // Neither a length nor chunks: the closed connection ends the body.
+    const std::pair<const char*, std::string> unframed[] = {
+        {"/no-length", kFreshCallbook},
+        {"/no-length-cut", std::string(kFreshCallbook) + "QV27AAA#Anggota#Jl. Panjang 1#"},
+    };
+    for (const auto& [path, body] : unframed) {
+        server_.Get(path, [body](const Request&, Response& res) {
+            res.set_content_provider(kPlain, [body](std::size_t offset, DataSink& sink) {
+                if (offset < body.size()) {
+                    return sink.write(body.data() + offset, body.size() - offset);
+                }
+                sink.done();
+                return true;
+            });
+        });
+    }
+    // A chunk ending in the middle of a line, then the connection drops before the last
+    // chunk.
+    server_.Get("/chunked-cut", [](const Request&, Response& res) {
+        res.set_chunked_content_provider(kPlain, [](std::size_t offset, DataSink& sink) {
+            static const std::string head =
+                std::string(kFreshCallbook) + "QV27AAA#Anggota#Jl. Panjang 1#";
+            return offset == 0 && sink.write(head.data(), head.size());
+        });
+    });
+    // A version line of 60 MB, as long as announced.
+    server_.Get("/long-version-line", [this](const Request&, Response& res) {
+        constexpr std::size_t kLength = 60'000'000;
+        res.set_content_provider(
+            kLength, kPlain, [this](std::size_t offset, std::size_t length, DataSink& sink) {
+                static const std::string block = "versi: " + std::string(64 * 1024 - 7, 'x');
+                const std::string_view part =
+                    offset == 0 ? std::string_view(block) : std::string_view(block).substr(7);
+                return !released_ && sink.write(part.data(), std::min(part.size(), length));
+            });
+    });
+    server_.Get("/announced-too-large", [this](const Request&, Response& res) {
+        res.set_content_provider(
+            kMaxCallbookBytes + 1, kPlain, [this](std::size_t, std::size_t length, DataSink& sink) {
+                static const std::string block = MemberLines(64 * 1024);
+                return !released_ && sink.write(block.data(), std::min(block.size(), length));
+            });
+    });
+    server_.Get("/gzip", [](const Request&, Response& res) {
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(kFreshCallbook, kPlain);
+    });
+    // Drips for the first request of each path only; answers every later one at once.
+    server_.Get(R"(/drip-once/\w+)", [this](const Request& req, Response& res) {
+        if (Requests(req.path) > 1) {
+            res.set_content(kFreshCallbook, kPlain);
+            return;
+        }
+        res.set_content_provider(kPlain,
+                                 [this](std::size_t, DataSink& sink) { return Drip(sink); });
+    });
     server_.Get("/chunked", [](const Request&, Response& res) {
         res.set_chunked_content_provider(kPlain, [](std::size_t offset, DataSink& sink) {
             if (offset == 0) {
@@ -168,6 +273,18 @@ void CallbookServer::AddRoutes() {
                                      if (offset == 0) {
                                          sink.write(kFreshCallbook, 40);
                                          return true;
+                                     }
+                                     Stall();
+                                     return false;
+                                 });
+    });
+    // An error page that stops in its middle.
+    server_.Get("/error-then-stall", [this](const Request&, Response& res) {
+        res.status = 503;
+        res.set_content_provider(1000, kPlain,
+                                 [this](std::size_t offset, std::size_t, DataSink& sink) {
+                                     if (offset == 0) {
+                                         return sink.write("Sedang sibuk\r\n", 14);
                                      }
                                      Stall();
                                      return false;

@@ -20,6 +20,28 @@ inline constexpr char kFreshCallbook[] =
 inline constexpr char kVersionOnly[] = "versi: 2025-07-01 07:00\r\n";
 inline constexpr char kMembersOnly[] =
     "QV27DEF#Dewi#Jl. Kenanga 3#Kab. Contoh#0500#null#seumur hidup\r\n";
+// The same callbook as editors save it.
+inline constexpr char kCrLineEnds[] =
+    "versi: 2025-06-02 10:00\r"
+    "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan\r";
+inline constexpr char kCrCrLfLineEnds[] =
+    "versi: 2025-06-03 10:00\r\r\n"
+    "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan\r\r\n";
+// kFreshCallbook in UTF-16 with its byte-order mark.
+std::string Utf16Callbook(bool bigEndian);
+
+// A Wi-Fi login page as hotspots send it: status 200, no content type, no <html> or
+// <!doctype> at the start, and a line of many '#'.
+inline constexpr char kCaptivePortal[] =
+    "<head><title>Masuk</title><style>a{color:#111}body{background:#fff}</style></head>\r\n"
+    "<body><h1>Selamat datang di Wi-Fi Kafe</h1>\r\n"
+    "<!-- ################################ -->\r\n"
+    "<form method=\"post\" action=\"/login\"><input name=\"voucher\"></form></body>\r\n";
+// The same without a single tag.
+inline constexpr char kPortalAsText[] =
+    "Silakan masuk ke jaringan Wi-Fi Kafe\r\n"
+    "################################\r\n"
+    "Kode voucher#nama#kamar#tanggal#jam#harga#catatan\r\n";
 
 // The chapter's web server, its failure modes included, on a free port of 127.0.0.1. It runs
 // on its own thread from construction to destruction.
@@ -38,6 +60,9 @@ class CallbookServer {
     // Set once a stalling route has sent what it sends before it stalls.
     bool StallReached() const { return stallReached_; }
 
+    // Bytes the dripping routes have sent so far, over all their requests.
+    std::size_t Dripped() const { return dripped_; }
+
     // Requests that have arrived for `path` so far, answered yet or not; a redirect's target
     // counts on its own.
     int Requests(const std::string& path) const;
@@ -48,6 +73,8 @@ class CallbookServer {
     // most).
     void HoldUntil(const std::function<bool()>& done);
     void Stall();
+    // Sends one byte of an endless callbook every 50 ms until the client or the test ends.
+    bool Drip(httplib::DataSink& sink);
 
     httplib::Server server_;
     int port_ = -1;
@@ -55,6 +82,7 @@ class CallbookServer {
     std::atomic<bool> stallReached_{false};
     std::atomic<bool> released_{false};
     std::atomic<int> gatePasses_{0};
+    std::atomic<std::size_t> dripped_{0};
     mutable std::mutex requestsMutex_;
     std::map<std::string, int> requests_;
 };

@@ -3,6 +3,7 @@
 
 #include <QFrame>
 #include <QNetworkProxy>
+#include <QRegularExpression>
 #include <chrono>
 
 #include "callbook_server.h"
@@ -93,18 +94,39 @@ class WindowDownloadTest : public QObject {
         QVERIFY(scene.boxes.isEmpty());
     }
 
+    // Each way a server can misbehave, and what the log says about it.
     void download_failing_keepsOldFileAndSaysSoOnce_data() {
         QTest::addColumn<QString>("source");
-        QTest::newRow("not found") << Url("/1028/tidak-ada.txt");
-        QTest::newRow("nul byte") << Url("/with-nul");
-        QTest::newRow("stalled server") << Url("/stall-mid-body");
-        QTest::newRow("connection refused") << UnusedPortUrl();
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("deadlineMs");
+        const int never = 60000;
+        QTest::newRow("not found") << Url("/1028/tidak-ada.txt") << "HTTP status 404" << never;
+        QTest::newRow("nul byte") << Url("/with-nul") << "not a callbook (holds a NUL" << never;
+        QTest::newRow("stalled server") << Url("/stall-mid-body") << "no data in time" << never;
+        QTest::newRow("connection refused") << UnusedPortUrl() << "server unreachable" << never;
+        QTest::newRow("captive portal")
+            << Url("/captive-portal") << "not a callbook (an HTML page)" << never;
+        QTest::newRow("portal without tags")
+            << Url("/portal-as-text") << "not a callbook (no member or version line)" << never;
+        QTest::newRow("no length, cut mid-line") << Url("/no-length-cut") << "cut short" << never;
+        QTest::newRow("chunked, cut mid-line") << Url("/chunked-cut") << "cut short" << never;
+        QTest::newRow("redirect to another host")
+            << Url("/to-other-host") << "redirect to another host" << never;
+        QTest::newRow("slow drip") << Url("/drip-once/row") << "not done by the deadline" << 1000;
+        QTest::newRow("version line of 60 MB")
+            << Url("/long-version-line") << "not a callbook (a line is too long)" << never;
     }
 
     void download_failing_keepsOldFileAndSaysSoOnce() {
         QFETCH(QString, source);
+        QFETCH(QString, reason);
+        QFETCH(int, deadlineMs);
         Scene scene(source);
-        scene.form.Updater().SetTimeouts(DownloadTimeouts{2s, 300ms});
+        // The drip's bytes come far more often than the idle time.
+        scene.form.Updater().SetTimeouts(DownloadTimeouts{2s, deadlineMs < 60000 ? 5000ms : 300ms,
+                                                          std::chrono::milliseconds(deadlineMs)});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^download failed: ") +
+                                                              QRegularExpression::escape(reason)));
         scene.form.UNDUH_DB();
         QCOMPARE(scene.boxes.size(), 1);
         QCOMPARE(scene.boxes[0].text,
@@ -116,6 +138,23 @@ class WindowDownloadTest : public QObject {
         QCOMPARE(scene.folder.CallbookBytes(), kOldCallbook);
         QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
         QCOMPARE(scene.form.Controls().Label5->text(), kOldBanner);
+        QVERIFY(!scene.form.Updater().IsBusy());
+    }
+
+    // The deadline frees the menu item: the next download runs and installs.
+    void download_afterDeadline_runsAgainAndInstalls() {
+        Scene scene(Url("/drip-once/again"));
+        scene.form.Updater().SetTimeouts(DownloadTimeouts{5s, 5s, 1s});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not done by the deadline"));
+        scene.form.UNDUH_DB();
+        QCOMPARE(scene.boxes.size(), 1);
+        QCOMPARE(scene.folder.CallbookBytes(), kOldCallbook);
+        scene.form.UNDUH_DB();
+        QCOMPARE(scene.boxes.size(), 1);
+        QCOMPARE(scene.folder.CallbookBytes(), QByteArray(kFreshCallbook));
+        QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
+        QCOMPARE(scene.form.Controls().Label5->text(),
+                 QStringLiteral("Database versi: 2025-06-01 10:00 WIB"));
     }
 
     // Across the lookup panel's band with its label centred, and the same again next time. A
