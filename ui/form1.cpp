@@ -89,6 +89,8 @@ void Form1::SetOuterWidthTwips(int twips) {
 
 void Form1::Form_Load() {
     Form1Controls& c = controls_;
+    // Fills the hidden Combo1 on every start, although nothing shows it: the listing is
+    // switched off in this design but kept working.
     LoadRegionList();
     SetOuterWidthTwips(kStartupOuterWidthTwips);
     setWindowTitle(QString::fromUtf8(kWindowCaption));
@@ -101,7 +103,7 @@ void Form1::Form_Load() {
     for (QWidget* box : c.Data1) {
         SetBoxText(box, QString());
     }
-    SetBoxBackground(c.Data1[6], Qt::white);
+    SetBoxBackground(c.Data1[kStatus], Qt::white);
     SetTopTwips(c.Image2, kImage2Position);
     SetLeftTwips(c.Image2, kImage2Position);
     SetLeftTwips(c.Shape2, kShape2Left);
@@ -167,7 +169,7 @@ void Form1::Command1_Click() {
     }
     if (c.txtCari->text().isEmpty()) {
         c.txtCari->setFocus();
-        SetBoxBackground(c.Data1[6], Qt::white);
+        SetBoxBackground(c.Data1[kStatus], Qt::white);
         return;
     }
     if (IsNumericText(c.txtCari->text())) {
@@ -175,7 +177,7 @@ void Form1::Command1_Click() {
         c.txtCari->setFocus();
         return;
     }
-    SetBoxBackground(c.Data1[6], Qt::white);
+    SetBoxBackground(c.Data1[kStatus], Qt::white);
     SetCaption(c.Label7, QString());
     LookupCallsign(SearchKey(c.txtCari->text()));
     c.txtCari->clear();
@@ -220,6 +222,7 @@ void Form1::LookupCallsign(const QString& key) {
     c.txtCari->setAccessibleDescription(summary.join(QStringLiteral(", ")));
 }
 
+// Command2, Combo1 and List1 are never shown, so no user reaches this listing.
 void Form1::Command2_Click() {
     const QComboBox* combo = controls_.Combo1;
     const QString text = combo->currentText();
@@ -310,6 +313,8 @@ void Form1::Form_Unload() {
     if (updater_.IsBusy()) {
         updater_.Cancel();
     }
+    // When "Menu" was never used this creates the menu form only to unload it at once. Kept
+    // so: shutdown always unloads the menu form, whether or not it exists yet.
     MenuForm().Form_Unload();
     menuForm_ = nullptr;
 }

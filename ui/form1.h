@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/callbook_record.h"
 #include "update/callbook_updater.h"
+#include "window_texts.h"
 
 class QComboBox;
 class QFrame;
@@ -29,8 +31,16 @@ class ListBoxControl;
 class PictureControl;
 class ShapeControl;
 
-// The controls of the main window, by their design names. Data1(2) is a QPlainTextEdit, the
-// other detail boxes are QLineEdits; BoxText and SetBoxText (controls.h) serve both.
+// The detail boxes Data1(0) to Data1(6) hold the member's fields in field order, so a box is
+// indexed by its CallbookField (Data1[kStatus] is the status box). Label1(0) to Label1(6)
+// caption them; Label1(7) is the prefix label "QV27" in front of the search box.
+inline constexpr std::size_t kDetailBoxCount = kMemberFieldCount;
+inline constexpr std::size_t kPrefixLabel = kMemberFieldCount;
+inline constexpr std::size_t kLabel1Count = kPrefixLabel + 1;
+
+// The controls of the main window, by their design names; what each is for is said in the
+// design table (form1_layout.cpp). Data1(2) is a QPlainTextEdit, the other detail boxes are
+// QLineEdits; BoxText and SetBoxText (controls.h) serve both.
 struct Form1Controls {
     QComboBox* Combo1 = nullptr;
     QPushButton* Command2 = nullptr;
@@ -46,9 +56,9 @@ struct Form1Controls {
     QLabel* Label2 = nullptr;
     PictureControl* Image2 = nullptr;
     QPushButton* Command1 = nullptr;
-    std::array<QWidget*, 7> Data1{};
+    std::array<QWidget*, kDetailBoxCount> Data1{};
     QLineEdit* txtCari = nullptr;
-    std::array<QLabel*, 8> Label1{};
+    std::array<QLabel*, kLabel1Count> Label1{};
     QLabel* Label7 = nullptr;
     QLabel* Label5 = nullptr;
     QPlainTextEdit* txtEtik = nullptr;
@@ -121,8 +131,8 @@ class Form1 : public QWidget {
     Form1Controls controls_;
     int outerWidthTwips_ = 0;
     std::vector<std::string> regions_;
-    std::array<QString, 7> DayNames;
-    std::array<QString, 12> MonthNames;
+    std::array<QString, kDayNames.size()> DayNames;
+    std::array<QString, kMonthNames.size()> MonthNames;
     QString CurrentDayName;
     QString CurrentMonthName;
     std::function<QDateTime()> clock_;

@@ -76,10 +76,11 @@ class StartupTest : public QObject {
                                    QStringLiteral("Alamat"),   QStringLiteral("Kab/Kota"),
                                    QStringLiteral("NIA"),      QStringLiteral("Berlaku"),
                                    QStringLiteral("Status")};
-        for (int i = 0; i < 7; ++i) {
+        QCOMPARE(static_cast<std::size_t>(captions.size()), c.Data1.size());
+        for (std::size_t i = 0; i < c.Data1.size(); ++i) {
             QAccessibleInterface* box = QAccessible::queryAccessibleInterface(c.Data1[i]);
             QVERIFY(box != nullptr);
-            QCOMPARE(box->text(QAccessible::Name), captions[i]);
+            QCOMPARE(box->text(QAccessible::Name), captions[static_cast<qsizetype>(i)]);
         }
         QCOMPARE(QAccessible::queryAccessibleInterface(c.txtCari)->text(QAccessible::Name),
                  QStringLiteral("Suffix callsign"));
