@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStringList>
+#include <QWindow>
 
 #include "controls.h"
 #include "core/callbook_path.h"
@@ -320,6 +321,14 @@ void Form1::Form_Unload() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (awaitingFrame_ && watched == windowHandle()) {
+        if (event->type() == QEvent::Expose && !windowHandle()->frameMargins().isNull()) {
+            awaitingFrame_ = false;
+            windowHandle()->removeEventFilter(this);
+            CentreOnScreen();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     const Form1Controls& c = controls_;
     switch (event->type()) {
         case QEvent::KeyPress:
@@ -364,6 +373,19 @@ void Form1::showEvent(QShowEvent* event) {
         return;
     }
     centred_ = true;
+    CentreOnScreen();
+    // Under an X11 window manager the frame is known only once the manager has framed the
+    // window, after this first show; until then the frame is taken to be the client area, which
+    // leaves the window half a title bar too high. It is centred once more, frame included, at
+    // the first expose that knows the frame: before anything of the window has been painted.
+    QWindow* window = windowHandle();
+    if (window && window->frameMargins().isNull()) {
+        awaitingFrame_ = true;
+        window->installEventFilter(this);
+    }
+}
+
+void Form1::CentreOnScreen() {
     if (const QScreen* where = screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(where->availableGeometry().center());

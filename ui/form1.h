@@ -116,6 +116,8 @@ class Form1 : public QWidget {
 
   private:
     void CreateControls();
+    // Centres the window, frame included as far as it is known, on its screen.
+    void CentreOnScreen();
     void SetOuterWidthTwips(int twips);
     Form2& MenuForm();
 
@@ -140,6 +142,7 @@ class Form1 : public QWidget {
     CallbookUpdater updater_;
     DownloadOutcome lastDownload_ = DownloadOutcome::Failed;
     bool centred_ = false;
+    bool awaitingFrame_ = false;
     bool unloaded_ = false;
 };
 
