@@ -57,12 +57,17 @@ QString FromUtf8(std::string_view text) {
 }  // namespace
 
 Form1::Form1(const QString& programFolder, const QString& sourceUrl, QWidget* parent)
+    : Form1(
+          programFolder, sourceUrl, [] { return QDateTime::currentDateTime(); }, parent) {}
+
+Form1::Form1(const QString& programFolder, const QString& sourceUrl,
+             std::function<QDateTime()> clock, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       programFolder_(
           ToPath(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder)),
       sourceUrl_(sourceUrl),
-      clock_([] { return QDateTime::currentDateTime(); }) {
+      clock_(std::move(clock)) {
     EnsureWindowFonts();
     CreateControls();
     outerWidthTwips_ = width() * kTwipsPerPixel + kAssumedBorderPixels * kTwipsPerPixel;
@@ -113,7 +118,7 @@ void Form1::Form_Load() {
     SetLeftTwips(c.Frame2, lookupPanel.left);
     SetTopTwips(c.Frame2, lookupPanel.top);
     SetCaption(c.Label7, QString());
-    SetCaption(c.Label3, FooterNotice(QDate::currentDate().year()));
+    SetCaption(c.Label3, FooterNotice(clock_().date().year()));
     c.txtEtik->setPlainText(CodeOfEthicsText());
     ShowDatabaseVersion();
 }

@@ -75,6 +75,9 @@ class Form1 : public QWidget {
     explicit Form1(const QString& programFolder = QString(),
                    const QString& sourceUrl = QString::fromLatin1(kCallbookSourceUrl),
                    QWidget* parent = nullptr);
+    // As above, with the clock that start-up (the footer's year) and Timer1_Timer read.
+    Form1(const QString& programFolder, const QString& sourceUrl, std::function<QDateTime()> clock,
+          QWidget* parent = nullptr);
     ~Form1() override;
 
     const Form1Controls& Controls() const { return controls_; }
@@ -85,7 +88,7 @@ class Form1 : public QWidget {
     const std::vector<std::string>& Regions() const { return regions_; }
     // The menu form, or nullptr while none exists.
     Form2* ExistingMenuForm() const;
-    // The clock that Timer1_Timer reads; the system clock unless replaced.
+    // The clock that Timer1_Timer reads from now on; the system clock unless replaced.
     void SetClock(std::function<QDateTime()> clock);
     CallbookUpdater& Updater() { return updater_; }
 
