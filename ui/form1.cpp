@@ -391,11 +391,16 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::CentreOnScreen() {
-    if (const QScreen* where = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(where->availableGeometry().center());
-        move(frame.topLeft());
+    const QScreen* where = screen();
+    if (!where) {
+        return;
     }
+    // The frame comes from the platform window: QWidget's own copy of it (frameGeometry(),
+    // and move(), which places the frame) can lag behind right after the window was framed.
+    const QMargins frameMargins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    QRect frame = geometry().marginsAdded(frameMargins);
+    frame.moveCenter(where->availableGeometry().center());
+    setGeometry(QRect(frame.topLeft() + QPoint(frameMargins.left(), frameMargins.top()), size()));
 }
 
 }  // namespace kalvera
