@@ -327,10 +327,14 @@ void Form1::Form_Unload() {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (awaitingFrame_ && watched == windowHandle()) {
-        if (event->type() == QEvent::Expose && !windowHandle()->frameMargins().isNull()) {
+        // Only the first expose: a frame that turns up later would move a window the user
+        // may already be looking at.
+        if (event->type() == QEvent::Expose) {
             awaitingFrame_ = false;
             windowHandle()->removeEventFilter(this);
-            CentreOnScreen();
+            if (!windowHandle()->frameMargins().isNull()) {
+                CentreOnScreen();
+            }
         }
         return QWidget::eventFilter(watched, event);
     }
@@ -382,7 +386,7 @@ void Form1::showEvent(QShowEvent* event) {
     // Under an X11 window manager the frame is known only once the manager has framed the
     // window, after this first show; until then the frame is taken to be the client area, which
     // leaves the window half a title bar too high. It is centred once more, frame included, at
-    // the first expose that knows the frame: before anything of the window has been painted.
+    // the first expose, when the frame is known: before anything of the window is painted.
     QWindow* window = windowHandle();
     if (window && window->frameMargins().isNull()) {
         awaitingFrame_ = true;
