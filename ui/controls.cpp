@@ -201,6 +201,11 @@ QString BoxText(const QWidget* box) {
 void SetBoxText(QWidget* box, const QString& text) {
     if (auto* line = qobject_cast<QLineEdit*>(box)) {
         line->setText(text);
+        // setText leaves the caret after the last character, and a box scrolls to its caret: a
+        // value longer than the box would show its end. A member reads a box from its start.
+        if (line->isReadOnly()) {
+            line->setCursorPosition(0);
+        }
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(box)) {
         memo->setPlainText(text);
     }

@@ -71,7 +71,8 @@ QColor ColourFromRgb(int rgb);
 
 void SetTextColour(QLabel* label, const QColor& colour);
 
-// Text and background of the detail boxes, whichever widget class a box is.
+// Text and background of the detail boxes, whichever widget class a box is. SetBoxText leaves
+// a read-only box showing the start of its text, with the caret at position 0.
 QString BoxText(const QWidget* box);
 void SetBoxText(QWidget* box, const QString& text);
 QColor BoxBackground(const QWidget* box);

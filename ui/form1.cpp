@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStringList>
+#include <QWindow>
 
 #include "controls.h"
 #include "core/callbook_path.h"
@@ -58,12 +59,17 @@ QString FromUtf8(std::string_view text) {
 }  // namespace
 
 Form1::Form1(const QString& programFolder, const QString& sourceUrl, QWidget* parent)
+    : Form1(
+          programFolder, sourceUrl, [] { return QDateTime::currentDateTime(); }, parent) {}
+
+Form1::Form1(const QString& programFolder, const QString& sourceUrl,
+             std::function<QDateTime()> clock, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       programFolder_(
           ToPath(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder)),
       sourceUrl_(sourceUrl),
-      clock_([] { return QDateTime::currentDateTime(); }) {
+      clock_(std::move(clock)) {
     EnsureWindowFonts();
     CreateControls();
     outerWidthTwips_ = width() * kTwipsPerPixel + kAssumedBorderPixels * kTwipsPerPixel;
@@ -91,6 +97,8 @@ void Form1::SetOuterWidthTwips(int twips) {
 
 void Form1::Form_Load() {
     Form1Controls& c = controls_;
+    // Fills the hidden Combo1 on every start, although nothing shows it: the listing is
+    // switched off in this design but kept working.
     LoadRegionList();
     SetOuterWidthTwips(kStartupOuterWidthTwips);
     setWindowTitle(QString::fromUtf8(kWindowCaption));
@@ -103,7 +111,7 @@ void Form1::Form_Load() {
     for (QWidget* box : c.Data1) {
         SetBoxText(box, QString());
     }
-    SetBoxBackground(c.Data1[6], Qt::white);
+    SetBoxBackground(c.Data1[kStatus], Qt::white);
     SetTopTwips(c.Image2, kImage2Position);
     SetLeftTwips(c.Image2, kImage2Position);
     SetLeftTwips(c.Shape2, kShape2Left);
@@ -112,7 +120,7 @@ void Form1::Form_Load() {
     SetLeftTwips(c.Frame2, lookupPanel.left);
     SetTopTwips(c.Frame2, lookupPanel.top);
     SetCaption(c.Label7, QString());
-    SetCaption(c.Label3, FooterNotice(QDate::currentDate().year()));
+    SetCaption(c.Label3, FooterNotice(clock_().date().year()));
     c.txtEtik->setPlainText(CodeOfEthicsText());
     ShowDatabaseVersion();
 }
@@ -180,7 +188,7 @@ void Form1::Command1_Click() {
     }
     if (c.txtCari->text().isEmpty()) {
         c.txtCari->setFocus();
-        SetBoxBackground(c.Data1[6], Qt::white);
+        SetBoxBackground(c.Data1[kStatus], Qt::white);
         return;
     }
     if (IsNumericText(c.txtCari->text())) {
@@ -188,7 +196,7 @@ void Form1::Command1_Click() {
         c.txtCari->setFocus();
         return;
     }
-    SetBoxBackground(c.Data1[6], Qt::white);
+    SetBoxBackground(c.Data1[kStatus], Qt::white);
     SetCaption(c.Label7, QString());
     LookupCallsign(SearchKey(c.txtCari->text()));
     c.txtCari->clear();
@@ -235,6 +243,7 @@ void Form1::LookupCallsign(const QString& key) {
     c.txtCari->setAccessibleDescription(summary.join(QStringLiteral(", ")));
 }
 
+// Command2, Combo1 and List1 are never shown, so no user reaches this listing.
 void Form1::Command2_Click() {
     const QComboBox* combo = controls_.Combo1;
     const QString text = combo->currentText();
@@ -325,11 +334,25 @@ void Form1::Form_Unload() {
     if (updater_.IsBusy()) {
         updater_.Cancel();
     }
+    // When "Menu" was never used this creates the menu form only to unload it at once. Kept
+    // so: shutdown always unloads the menu form, whether or not it exists yet.
     MenuForm().Form_Unload();
     menuForm_ = nullptr;
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (awaitingFrame_ && watched == windowHandle()) {
+        // Only the first expose: a frame that turns up later would move a window the user
+        // may already be looking at.
+        if (event->type() == QEvent::Expose) {
+            awaitingFrame_ = false;
+            windowHandle()->removeEventFilter(this);
+            if (!windowHandle()->frameMargins().isNull()) {
+                CentreOnScreen();
+            }
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     const Form1Controls& c = controls_;
     switch (event->type()) {
         case QEvent::KeyPress:
@@ -374,11 +397,29 @@ void Form1::showEvent(QShowEvent* event) {
         return;
     }
     centred_ = true;
-    if (const QScreen* where = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(where->availableGeometry().center());
-        move(frame.topLeft());
+    CentreOnScreen();
+    // Under an X11 window manager the frame is known only once the manager has framed the
+    // window, after this first show; until then the frame is taken to be the client area, which
+    // leaves the window half a title bar too high. It is centred once more, frame included, at
+    // the first expose, when the frame is known: before anything of the window is painted.
+    QWindow* window = windowHandle();
+    if (window && window->frameMargins().isNull()) {
+        awaitingFrame_ = true;
+        window->installEventFilter(this);
     }
+}
+
+void Form1::CentreOnScreen() {
+    const QScreen* where = screen();
+    if (!where) {
+        return;
+    }
+    // The frame comes from the platform window: QWidget's own copy of it (frameGeometry(),
+    // and move(), which places the frame) can lag behind right after the window was framed.
+    const QMargins frameMargins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    QRect frame = geometry().marginsAdded(frameMargins);
+    frame.moveCenter(where->availableGeometry().center());
+    setGeometry(QRect(frame.topLeft() + QPoint(frameMargins.left(), frameMargins.top()), size()));
 }
 
 }  // namespace kalvera

@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "core/callbook_record.h"
 #include "queries/version_banner.h"
 #include "update/callbook_updater.h"
+#include "window_texts.h"
 
 class QComboBox;
 class QFrame;
@@ -31,8 +33,16 @@ class ListBoxControl;
 class PictureControl;
 class ShapeControl;
 
-// The controls of the main window, by their design names. Data1(2) is a QPlainTextEdit, the
-// other detail boxes are QLineEdits; BoxText and SetBoxText (controls.h) serve both.
+// The detail boxes Data1(0) to Data1(6) hold the member's fields in field order, so a box is
+// indexed by its CallbookField (Data1[kStatus] is the status box). Label1(0) to Label1(6)
+// caption them; Label1(7) is the prefix label "QV27" in front of the search box.
+inline constexpr std::size_t kDetailBoxCount = kMemberFieldCount;
+inline constexpr std::size_t kPrefixLabel = kMemberFieldCount;
+inline constexpr std::size_t kLabel1Count = kPrefixLabel + 1;
+
+// The controls of the main window, by their design names; what each is for is said in the
+// design table (form1_layout.cpp). Data1(2) is a QPlainTextEdit, the other detail boxes are
+// QLineEdits; BoxText and SetBoxText (controls.h) serve both.
 struct Form1Controls {
     QComboBox* Combo1 = nullptr;
     QPushButton* Command2 = nullptr;
@@ -48,9 +58,9 @@ struct Form1Controls {
     QLabel* Label2 = nullptr;
     PictureControl* Image2 = nullptr;
     QPushButton* Command1 = nullptr;
-    std::array<QWidget*, 7> Data1{};
+    std::array<QWidget*, kDetailBoxCount> Data1{};
     QLineEdit* txtCari = nullptr;
-    std::array<QLabel*, 8> Label1{};
+    std::array<QLabel*, kLabel1Count> Label1{};
     QLabel* Label7 = nullptr;
     QLabel* Label5 = nullptr;
     QPlainTextEdit* txtEtik = nullptr;
@@ -67,6 +77,9 @@ class Form1 : public QWidget {
     explicit Form1(const QString& programFolder = QString(),
                    const QString& sourceUrl = QString::fromLatin1(kCallbookSourceUrl),
                    QWidget* parent = nullptr);
+    // As above, with the clock that start-up (the footer's year) and Timer1_Timer read.
+    Form1(const QString& programFolder, const QString& sourceUrl, std::function<QDateTime()> clock,
+          QWidget* parent = nullptr);
     ~Form1() override;
 
     const Form1Controls& Controls() const { return controls_; }
@@ -77,7 +90,7 @@ class Form1 : public QWidget {
     const std::vector<std::string>& Regions() const { return regions_; }
     // The menu form, or nullptr while none exists.
     Form2* ExistingMenuForm() const;
-    // The clock that Timer1_Timer reads; the system clock unless replaced.
+    // The clock that Timer1_Timer reads from now on; the system clock unless replaced.
     void SetClock(std::function<QDateTime()> clock);
     CallbookUpdater& Updater() { return updater_; }
 
@@ -108,6 +121,8 @@ class Form1 : public QWidget {
 
   private:
     void CreateControls();
+    // Centres the window, frame included as far as it is known, on its screen.
+    void CentreOnScreen();
     void SetOuterWidthTwips(int twips);
     Form2& MenuForm();
 
@@ -125,8 +140,8 @@ class Form1 : public QWidget {
     std::vector<std::string> regions_;
     // The banner found by start-up's pass over the file, until start-up shows it.
     std::optional<VersionBanner> startupBanner_;
-    std::array<QString, 7> DayNames;
-    std::array<QString, 12> MonthNames;
+    std::array<QString, kDayNames.size()> DayNames;
+    std::array<QString, kMonthNames.size()> MonthNames;
     QString CurrentDayName;
     QString CurrentMonthName;
     std::function<QDateTime()> clock_;
@@ -134,6 +149,7 @@ class Form1 : public QWidget {
     CallbookUpdater updater_;
     DownloadOutcome lastDownload_ = DownloadOutcome::Failed;
     bool centred_ = false;
+    bool awaitingFrame_ = false;
     bool unloaded_ = false;
 };
 

@@ -49,6 +49,7 @@ constexpr int kDesignClientHeight = 6315;
 // what is drawn on the container's surface. The line runs from (-735, 960) to (6090, 960).
 constexpr ControlDesign kForm1Controls[] = {
     // On the window: windows of their own.
+    // Combo1: region list; filled at start-up but never shown (the listing is switched off)
     {.name = "Combo1",
      .kind = K::ComboBox,
      .left = 2655,
@@ -56,6 +57,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .width = 2505,
      .height = 315,
      .visible = false},
+    // Command2: lists the region chosen in Combo1 into List1; never shown, so never clicked
     {.name = "Command2",
      .kind = K::Button,
      .caption = "Command2",
@@ -64,6 +66,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .width = 900,
      .height = 495,
      .visible = false},
+    // List1: rows of the region listing; never shown, and right of the visible area
     {.name = "List1",
      .kind = K::ListBox,
      .left = 5745,
@@ -72,6 +75,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 1740,
      .font = kCourier975Bold,
      .visible = false},
+    // Frame3: download panel; UNDUH_DB moves it over the lookup panel while a download runs
     {.name = "Frame3",
      .kind = K::Frame,
      .left = 6450,
@@ -80,6 +84,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 615,
      .background = kLightRed,
      .visible = false},
+    // Frame2: code-of-ethics panel; start-up moves it onto Frame1, "Kode Etik" shows it
     {.name = "Frame2",
      .kind = K::Frame,
      .left = 5550,
@@ -88,6 +93,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 4575,
      .background = kWhite,
      .visible = false},
+    // Frame1: lookup panel
     {.name = "Frame1",
      .kind = K::Frame,
      .left = 90,
@@ -96,6 +102,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 4575,
      .background = kWhite},
     // On the window's surface.
+    // Line1: rule under the banner
     {.name = "Line1",
      .kind = K::Line,
      .left = -735,
@@ -103,6 +110,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .width = 6825,
      .height = 0,
      .foreground = kDarkGrey},
+    // Label6: "Menu": opens the pop-up menu; red while the pointer is over it
     {.name = "Label6",
      .kind = K::Label,
      .caption = "Menu",
@@ -113,6 +121,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .font = kTahoma975Bold,
      .background = kLightGrey,
      .handCursor = true},
+    // Image1: footer logo
     {.name = "Image1",
      .kind = K::Picture,
      .caption = ":/logo.jpg",
@@ -120,6 +129,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 5745,
      .width = 480,
      .height = 480},
+    // Label3: footer notice, written at start-up
     {.name = "Label3",
      .kind = K::Label,
      .caption = "Label3",
@@ -129,6 +139,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 165,
      .font = kTahoma675,
      .foreground = kDarkGrey},
+    // Shape2: footer band; start-up stretches it past both side edges
     {.name = "Shape2",
      .kind = K::Shape,
      .left = -60,
@@ -136,6 +147,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .width = 7260,
      .height = 735,
      .background = kFooterGrey},
+    // Label2: clock line; deliberately right of the visible area, and its Timer1 never runs
     {.name = "Label2",
      .kind = K::Label,
      .caption = "Label2",
@@ -143,6 +155,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 660,
      .width = 465,
      .height = 195},
+    // Image2: banner; disabled, so the pointer over it counts as over the window
     {.name = "Image2",
      .kind = K::Picture,
      .caption = ":/banner.jpg",
@@ -153,6 +166,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .enabled = false},
 
     // The lookup panel.
+    // Command1: "Cari": runs the lookup
     {.name = "Command1",
      .kind = K::Button,
      .container = "Frame1",
@@ -162,6 +176,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .width = 675,
      .height = 405,
      .handCursor = true},
+    // Data1(0): callsign box, Data1(kCallsign)
     {.name = "Data1_0",
      .kind = K::LockedTextBox,
      .container = "Frame1",
@@ -172,6 +187,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 555,
      .font = kTahoma2025Bold,
      .accessibleName = "Callsign"},
+    // Data1(1): name box, Data1(kName)
     {.name = "Data1_1",
      .kind = K::LockedTextBox,
      .container = "Frame1",
@@ -182,6 +198,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 360,
      .font = kTahoma975Bold,
      .accessibleName = "Nama"},
+    // Data1(2): address box, Data1(kAddress): wraps, never a scroll bar
     {.name = "Data1_2",
      .kind = K::LockedMemo,
      .container = "Frame1",
@@ -192,6 +209,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 960,
      .font = kTahoma975Bold,
      .accessibleName = "Alamat"},
+    // Data1(3): regency or city box, Data1(kRegion)
     {.name = "Data1_3",
      .kind = K::LockedTextBox,
      .container = "Frame1",
@@ -202,6 +220,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 360,
      .font = kTahoma975Bold,
      .accessibleName = "Kab/Kota"},
+    // Data1(4): member number box, Data1(kMemberNumber)
     {.name = "Data1_4",
      .kind = K::LockedTextBox,
      .container = "Frame1",
@@ -212,6 +231,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 360,
      .font = kTahoma975Bold,
      .accessibleName = "NIA"},
+    // Data1(5): valid-until box, Data1(kValidUntil)
     {.name = "Data1_5",
      .kind = K::LockedTextBox,
      .container = "Frame1",
@@ -222,6 +242,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 360,
      .font = kTahoma975Bold,
      .accessibleName = "Berlaku"},
+    // Data1(6): status box, Data1(kStatus): its background is the status colour
     {.name = "Data1_6",
      .kind = K::LockedTextBox,
      .container = "Frame1",
@@ -232,6 +253,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 360,
      .font = kTahoma975Bold,
      .accessibleName = "Status"},
+    // txtCari: search box for the suffix; shows the sample suffix at start
     {.name = "txtCari",
      .kind = K::TextBox,
      .container = "Frame1",
@@ -244,6 +266,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .foreground = kDarkGrey,
      .maxLength = 3,
      .accessibleName = "Suffix callsign"},
+    // Label1(7): prefix label "QV27", Label1(kPrefixLabel)
     {.name = "Label1_7",
      .kind = K::Label,
      .container = "Frame1",
@@ -254,6 +277,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 285,
      .font = kTahoma12Bold,
      .foreground = kDarkGrey},
+    // Label7: not-found line; start-up clears its sample text
     {.name = "Label7",
      .kind = K::Label,
      .container = "Frame1",
@@ -263,6 +287,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .width = 1890,
      .height = 195,
      .foreground = kRed},
+    // Label1(0): caption of the callsign box
     {.name = "Label1_0",
      .kind = K::Label,
      .container = "Frame1",
@@ -273,6 +298,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 240,
      .font = kTahoma975,
      .foreground = kDarkGrey},
+    // Label1(1): caption of the name box
     {.name = "Label1_1",
      .kind = K::Label,
      .container = "Frame1",
@@ -283,6 +309,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 240,
      .font = kTahoma975,
      .foreground = kDarkGrey},
+    // Label1(2): caption of the address box
     {.name = "Label1_2",
      .kind = K::Label,
      .container = "Frame1",
@@ -293,6 +320,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 240,
      .font = kTahoma975,
      .foreground = kDarkGrey},
+    // Label1(3): caption of the regency or city box
     {.name = "Label1_3",
      .kind = K::Label,
      .container = "Frame1",
@@ -303,6 +331,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 240,
      .font = kTahoma975,
      .foreground = kDarkGrey},
+    // Label1(4): caption of the member number box
     {.name = "Label1_4",
      .kind = K::Label,
      .container = "Frame1",
@@ -313,6 +342,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 240,
      .font = kTahoma975,
      .foreground = kDarkGrey},
+    // Label1(5): caption of the valid-until box
     {.name = "Label1_5",
      .kind = K::Label,
      .container = "Frame1",
@@ -323,6 +353,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 240,
      .font = kTahoma975,
      .foreground = kDarkGrey},
+    // Label1(6): caption of the status box
     {.name = "Label1_6",
      .kind = K::Label,
      .container = "Frame1",
@@ -333,6 +364,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 240,
      .font = kTahoma975,
      .foreground = kDarkGrey},
+    // Label5: version banner
     {.name = "Label5",
      .kind = K::Label,
      .container = "Frame1",
@@ -345,6 +377,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .foreground = kGrey},
 
     // The code-of-ethics panel and the download panel.
+    // txtEtik: code-of-ethics text, written at start-up
     {.name = "txtEtik",
      .kind = K::LockedScrollMemo,
      .container = "Frame2",
@@ -355,6 +388,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 4260,
      .font = kTahoma975,
      .accessibleName = "Kode Etik"},
+    // Label4: progress text of the download panel
     {.name = "Label4",
      .kind = K::Label,
      .container = "Frame3",
@@ -432,6 +466,8 @@ void Form1::CreateControls() {
         SetTextColour(label, buttonText);
     }
 
+    // Timer1 would tick the clock line Label2, but the clock is switched off in this design:
+    // nothing ever starts the timer, and Label2 lies outside the visible area. Deliberate.
     c.Timer1 = new QTimer(this);
     c.Timer1->setObjectName(QStringLiteral("Timer1"));
     c.Timer1->setInterval(kTimer1IntervalMs);

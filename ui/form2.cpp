@@ -52,6 +52,7 @@ Form2::Form2(Form1& mainWindow) : QWidget(&mainWindow, Qt::Window), main_(mainWi
     sep1 = mMenu->findChild<QAction*>(QStringLiteral("sep1"));
     mUnduh = mMenu->findChild<QAction*>(QStringLiteral("mUnduh"));
 
+    // "Sekretariat" deliberately has no handler: choosing it only closes the pop-up.
     connect(mCallsign, &QAction::triggered, this, &Form2::mCallsign_Click);
     connect(mKode, &QAction::triggered, this, &Form2::mKode_Click);
     connect(mUnduh, &QAction::triggered, this, &Form2::mUnduh_Click);

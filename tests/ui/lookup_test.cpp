@@ -1,7 +1,9 @@
 // Looking members up through the search box, on real callbook files.
 
 #include <QClipboard>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "search_input.h"
 #include "ui_test_support.h"
@@ -80,8 +82,8 @@ class LookupTest : public QObject {
         SearchFor(form, QStringLiteral("ZZZ"));
         QCOMPARE(StatusColour(form), kRed);
         SearchFor(form, typed);
-        QCOMPARE(BoxText(form.Controls().Data1[1]), name);
-        QCOMPARE(BoxText(form.Controls().Data1[6]), status);
+        QCOMPARE(BoxText(form.Controls().Data1[kName]), name);
+        QCOMPARE(BoxText(form.Controls().Data1[kStatus]), status);
         QCOMPARE(StatusColour(form), colour);
         QCOMPARE(form.Controls().Label7->text(), notFound);
         if (name.isEmpty()) {
@@ -128,6 +130,73 @@ class LookupTest : public QObject {
         QVERIFY(recorded.boxes.isEmpty());
     }
 
+    // A not-found line belongs to the lookup that wrote it: the next lookup clears it before
+    // it reads the callbook, whatever that lookup then finds.
+    void notFoundLine_isClearedBeforeEachLookup() {
+        const ProgramFolder folder(Member("QV27ABC", "Budi"));
+        const RecordedBoxes recorded;
+        Form1 form(folder.Path());
+        const QLabel* line = form.Controls().Label7;
+        SearchFor(form, QStringLiteral("XYZ"));
+        QCOMPARE(line->text(), QStringLiteral("QV27XYZ tidak ditemukan!"));
+        SearchFor(form, QStringLiteral("ABC"));
+        QCOMPARE(BoxText(form.Controls().Data1[kName]), QStringLiteral("Budi"));
+        QCOMPARE(line->text(), QString());
+
+        SearchFor(form, QStringLiteral("XYZ"));
+        SearchFor(form, QStringLiteral("QQQ"));
+        QCOMPARE(line->text(), QStringLiteral("QV27QQQ tidak ditemukan!"));
+        QVERIFY(recorded.boxes.isEmpty());
+
+        QVERIFY(QFile::remove(folder.CallbookPath()));
+        SearchFor(form, QStringLiteral("ABC"));
+        QCOMPARE(recorded.boxes.size(), 1);
+        QCOMPARE(line->text(), QString());
+    }
+
+    // Values longer than their boxes are read from their start: the one-line boxes have the
+    // caret at 0, the address box wraps and shows its first line, with no scroll bar.
+    void lookup_longValues_showTheirStartWithoutScrollBars() {
+        const QByteArray name =
+            "Raden Mas Soeryo Koesoemo Hadiningrat-Sch\xC3\xB6nberg-Wirjosoemarto bin Haji "
+            "Abdurrahman";
+        const QByteArray region = "Kabupaten Kepulauan Seribu Utara dan Selatan Daerah Khusus";
+        const QByteArray address =
+            "Perumahan Griya Permata Hijau Blok C-17 Nomor 4, Jalan Raya Cibubur, Kelurahan "
+            "Harjamukti, RT 005 RW 011, Kecamatan Cimanggis, Kota Depok, Jawa Barat 16454, "
+            "dekat Masjid Al-Ikhlas dan Pasar Pagi";
+        const ProgramFolder folder("QV27PJG#" + name + "#" + address + "#" + region +
+                                   "#000000000000000000000000000000000001#2099-12-31#"
+                                   "perpanjangan\r\n");
+        Form1 form(folder.Path());
+        QVERIFY(ShowActive(form));
+        SearchFor(form, QStringLiteral("PJG"));
+        const Form1Controls& c = form.Controls();
+        QCOMPARE(BoxText(c.Data1[kName]), QString::fromUtf8(name));
+        QCOMPARE(BoxText(c.Data1[kRegion]), QString::fromUtf8(region));
+        for (const QWidget* box : c.Data1) {
+            if (const auto* line = qobject_cast<const QLineEdit*>(box)) {
+                QCOMPARE(line->cursorPosition(), 0);
+                QVERIFY(!line->hasSelectedText());
+            }
+        }
+        const auto* memo = qobject_cast<const QPlainTextEdit*>(c.Data1[kAddress]);
+        QVERIFY(memo);
+        QCOMPARE(memo->toPlainText(), QString::fromUtf8(address));
+        QVERIFY(memo->verticalScrollBar()->maximum() > 0);  // more than the box can show
+        QCOMPARE(memo->textCursor().position(), 0);
+        QCOMPARE(memo->verticalScrollBar()->value(), 0);
+        QCoreApplication::processEvents();  // scroll bars come and go as the layout is redone
+        QVERIFY(!memo->verticalScrollBar()->isVisible());
+        QVERIFY(!memo->horizontalScrollBar()->isVisible());
+        // The code of ethics scrolls vertically only.
+        QCOMPARE(c.txtEtik->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(c.txtEtik->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        // The search box keeps its own rule: the caret after the last character.
+        QTest::keyClicks(c.txtCari, QStringLiteral("pj"));
+        QCOMPARE(c.txtCari->cursorPosition(), 2);
+    }
+
     void numericTest_acceptsSignedIntegersAndDecimalsOnly() {
         for (const char* number : {"12", " 1.5", "-7", "+3", ".5", "4.", " 1 "}) {
             QVERIFY2(IsNumericText(QString::fromLatin1(number)), number);
@@ -156,13 +225,13 @@ class LookupTest : public QObject {
         box->setText(QStringLiteral("ABC"));
         QTest::keyClick(box, Qt::Key_Escape);
         QTest::keyClick(box, Qt::Key_Left);
-        QCOMPARE(BoxText(form.Controls().Data1[1]), QString());
+        QCOMPARE(BoxText(form.Controls().Data1[kName]), QString());
         QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(BoxText(form.Controls().Data1[1]), QStringLiteral("Budi"));
+        QCOMPARE(BoxText(form.Controls().Data1[kName]), QStringLiteral("Budi"));
         SearchFor(form, QStringLiteral("XYZ"));
         box->setText(QStringLiteral("abc"));
         QTest::mouseClick(form.Controls().Command1, Qt::LeftButton);
-        QCOMPARE(BoxText(form.Controls().Data1[1]), QStringLiteral("Budi"));
+        QCOMPARE(BoxText(form.Controls().Data1[kName]), QStringLiteral("Budi"));
         QCOMPARE(box->text(), QString());
     }
 

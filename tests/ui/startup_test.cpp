@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
 #include "twips.h"
@@ -55,6 +56,9 @@ class StartupTest : public QObject {
 
         QVERIFY(ShowActive(form));
         QCOMPARE(QApplication::focusWidget(), c.txtCari);
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^[A-Z]{3}$")).match(c.txtCari->text()).hasMatch(),
+            qPrintable(c.txtCari->text()));
         QVERIFY(c.Frame1->isVisible());
         for (const QWidget* hidden : std::initializer_list<const QWidget*>{
                  c.Combo1, c.Command2, c.List1, c.Frame2, c.Frame3}) {
@@ -76,10 +80,11 @@ class StartupTest : public QObject {
                                    QStringLiteral("Alamat"),   QStringLiteral("Kab/Kota"),
                                    QStringLiteral("NIA"),      QStringLiteral("Berlaku"),
                                    QStringLiteral("Status")};
-        for (int i = 0; i < 7; ++i) {
+        QCOMPARE(static_cast<std::size_t>(captions.size()), c.Data1.size());
+        for (std::size_t i = 0; i < c.Data1.size(); ++i) {
             QAccessibleInterface* box = QAccessible::queryAccessibleInterface(c.Data1[i]);
             QVERIFY(box != nullptr);
-            QCOMPARE(box->text(QAccessible::Name), captions[i]);
+            QCOMPARE(box->text(QAccessible::Name), captions[static_cast<qsizetype>(i)]);
         }
         QCOMPARE(QAccessible::queryAccessibleInterface(c.txtCari)->text(QAccessible::Name),
                  QStringLiteral("Suffix callsign"));
@@ -114,6 +119,57 @@ class StartupTest : public QObject {
         QCOMPARE(recorded.boxes[0].icon, QMessageBox::Critical);
         QCOMPARE(form.Controls().Combo1->count(), 0);
         QCOMPARE(form.Controls().Label5->text(), QStringLiteral("Database versi:"));
+    }
+
+    // The year is read once, at start-up: the notice keeps it when the program runs past New
+    // Year. Two lines: rights and year, then the association and its province.
+    void footerNotice_hasTheStartupYearOnTwoLines() {
+        const ProgramFolder folder(kCallbook);
+        QDateTime now(QDate(2030, 12, 31), QTime(23, 59, 59));
+        Form1 form(folder.Path(), QString::fromLatin1(kCallbookSourceUrl), [&now] { return now; });
+        const QLabel* notice = form.Controls().Label3;
+        const QStringList lines = notice->text().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].contains(QStringLiteral(" 2030 - ")), qPrintable(lines[0]));
+        QVERIFY2(lines[1].contains(QStringLiteral(" - ")), qPrintable(lines[1]));
+        QVERIFY(notice->height() >= 2 * notice->fontMetrics().lineSpacing());
+        now = QDateTime(QDate(2031, 1, 1), QTime(0, 0, 1));
+        QVERIFY(ShowActive(form));
+        QCOMPARE(notice->text(), lines.join(QStringLiteral("\r\n")));
+    }
+
+    // The clock is switched off in this design: nothing starts Timer1, so Label2 keeps its
+    // design caption, outside the visible area, whatever the user does.
+    void clock_neverStarts() {
+        const ProgramFolder folder(kCallbook);
+        const RecordedBoxes recorded;
+        Form1 form(folder.Path());
+        const Form1Controls& c = form.Controls();
+        QVERIFY(!c.Timer1->isActive());
+        QVERIFY(ShowActive(form));
+        SearchFor(form, QStringLiteral("ABC"));
+        QVERIFY(ChooseFromMenu(form, "mKode").opened);
+        QVERIFY(ChooseFromMenu(form, "mCallsign").opened);
+        QVERIFY(!c.Timer1->isActive());
+        QCOMPARE(c.Timer1->interval(), 500);
+        QCOMPARE(c.Label2->text(), QStringLiteral("Label2"));
+        QVERIFY(c.Label2->x() >= form.width());
+    }
+
+    // A hand over "Menu" and "Cari", which react to a click; no other control shows one.
+    void pointer_isAHandOverMenuAndCariOnly() {
+        const ProgramFolder folder(kCallbook);
+        const Form1 form(folder.Path());
+        const Form1Controls& c = form.Controls();
+        QCOMPARE(c.Label6->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(c.Command1->cursor().shape(), Qt::PointingHandCursor);
+        for (const QWidget* control : form.findChildren<QWidget*>()) {
+            if (control != c.Label6 && control != c.Command1) {
+                QVERIFY2(control->cursor().shape() != Qt::PointingHandCursor,
+                         qPrintable(control->objectName()));
+            }
+        }
+        QVERIFY(form.cursor().shape() != Qt::PointingHandCursor);
     }
 
     void clockTick_writesIndonesianDateAndTime() {

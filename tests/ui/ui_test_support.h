@@ -74,7 +74,7 @@ inline QStringList DetailTexts(const Form1& form) {
 }
 
 inline QColor StatusColour(const Form1& form) {
-    return BoxBackground(form.Controls().Data1[6]);
+    return BoxBackground(form.Controls().Data1[kStatus]);
 }
 
 inline QStringList ComboItems(const Form1& form) {
