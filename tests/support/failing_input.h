@@ -49,4 +49,24 @@ class ReadFailureAfter {
     };
 };
 
+// While alive, counts the callbook files opened for reading.
+class CountedOpens {
+  public:
+    CountedOpens() {
+        SetInputFileOpenerForTesting(
+            [this](const std::filesystem::path& file, std::error_code& error) {
+                ++count_;
+                return OpenSystemInputFile(file, error);
+            });
+    }
+    ~CountedOpens() { SetInputFileOpenerForTesting({}); }
+    CountedOpens(const CountedOpens&) = delete;
+    CountedOpens& operator=(const CountedOpens&) = delete;
+
+    int Count() const { return count_; }
+
+  private:
+    int count_ = 0;
+};
+
 }  // namespace kalvera::testing

@@ -6,6 +6,7 @@
 #include <QScrollBar>
 
 #include "search_input.h"
+#include "support/failing_input.h"
 #include "ui_test_support.h"
 
 using namespace kalvera;
@@ -212,6 +213,23 @@ class LookupTest : public QObject {
         QVERIFY(QFile::remove(folder.CallbookPath()));
         const RecordedBoxes recorded;
         SearchFor(form, QStringLiteral("ABC"));
+        QCOMPARE(recorded.boxes.size(), 1);
+        QCOMPARE(recorded.boxes[0].text, QStringLiteral("Database tidak ditemukan!"));
+        QCOMPARE(DetailTexts(form), QStringList(7, QString()));
+        QCOMPARE(form.Controls().Label7->text(), QString());
+    }
+
+    // The member may stand after the failure: never "tidak ditemukan!" then.
+    void lookup_readFailingPartWay_showsBoxAndNoNotFoundLine() {
+        QByteArray text;
+        for (int i = 0; i < 20000; ++i) {
+            text += Member("QV27ABC", "Budi");
+        }
+        const ProgramFolder folder(text + Member("QV27XYZ", "Akhir"));
+        Form1 form(folder.Path());
+        const ReadFailureAfter failure(static_cast<std::size_t>(text.size() / 2));
+        const RecordedBoxes recorded;
+        SearchFor(form, QStringLiteral("XYZ"));
         QCOMPARE(recorded.boxes.size(), 1);
         QCOMPARE(recorded.boxes[0].text, QStringLiteral("Database tidak ditemukan!"));
         QCOMPARE(DetailTexts(form), QStringList(7, QString()));

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 
+#include "support/failing_input.h"
 #include "twips.h"
 #include "ui_test_support.h"
 #include "window_texts.h"
@@ -118,6 +119,31 @@ class StartupTest : public QObject {
         QCOMPARE(recorded.boxes[0].title, QStringLiteral("Informasi"));
         QCOMPARE(recorded.boxes[0].icon, QMessageBox::Critical);
         QCOMPARE(form.Controls().Combo1->count(), 0);
+        QCOMPARE(form.Controls().Label5->text(), QStringLiteral("Database versi:"));
+    }
+
+    // The regions and the banner come from one pass: a large callbook is read once at start.
+    void startup_readsTheCallbookOnce() {
+        const ProgramFolder folder("versi: 1\r\n" + Member("QV27ABC", "Budi") + "versi: 2\r\n");
+        const CountedOpens opens;
+        const Form1 form(folder.Path());
+        QCOMPARE(opens.Count(), 1);
+        QCOMPARE(form.Controls().Label5->text(), QStringLiteral("Database versi: 2 WIB"));
+        QCOMPARE(ComboItems(form), (QStringList{QString(), QStringLiteral("Kab. Contoh")}));
+    }
+
+    // A callbook that cannot be read through is reported like a missing one, once.
+    void startup_readFailingPartWay_showsExactlyOneBox() {
+        QByteArray text = "versi: 1\r\n";
+        for (int i = 0; i < 20000; ++i) {
+            text += Member("QV27ABC", "Budi");
+        }
+        const ProgramFolder folder(text + "versi: 2\r\n");
+        const ReadFailureAfter failure(static_cast<std::size_t>(text.size() / 2));
+        const RecordedBoxes recorded;
+        const Form1 form(folder.Path());
+        QCOMPARE(recorded.boxes.size(), 1);
+        QCOMPARE(recorded.boxes[0].text, QStringLiteral("Database tidak ditemukan!"));
         QCOMPARE(form.Controls().Label5->text(), QStringLiteral("Database versi:"));
     }
 
