@@ -124,7 +124,9 @@ class ServedTest : public CallbookUpdaterTest, public ::testing::WithParamInterf
 // result says why.
 TEST_P(ServedTest, download_installsOnlyAWholeCallbookAndSaysWhyNot) {
     const Route& route = GetParam();
-    updater_.SetTimeouts(DownloadTimeouts{1s, 500ms, 20s});
+    // An idle limit short enough for the stalls to end soon, long enough for 64 MiB to stream
+    // without a pause that long on a slow machine (or under Wine).
+    updater_.SetTimeouts(DownloadTimeouts{2s, 2s, 30s});
     updater_.Cancel();  // with nothing running: harmless
     const QUrl source = route.path ? UrlOf(route.path) : QUrl(UnusedPortUrl());
     const DownloadResult result = updater_.Download(source, folder_.CallbookPath());
@@ -156,8 +158,9 @@ TEST_F(CallbookUpdaterTest, slowDrip_endsAtDeadline_andTheNextDownloadInstalls) 
     updater_.SetTimeouts(DownloadTimeouts{5s, 5s, 1s});
     const DownloadResult dripped = Fetch("/drip-once/a");
     EXPECT_EQ(dripped.failure, DownloadFailure::DeadlineExceeded);
-    EXPECT_GT(server_.Dripped(), 0u);
-    EXPECT_EQ(dripped.bodyBytes, server_.Dripped());
+    EXPECT_GT(dripped.bodyBytes, 0u);
+    // The byte in flight at the deadline was sent but never received.
+    EXPECT_LE(dripped.bodyBytes, server_.Dripped());
     ExpectOldCallbookUntouched();
     EXPECT_FALSE(updater_.IsBusy());
     EXPECT_EQ(Fetch("/drip-once/a").failure, DownloadFailure::None);
