@@ -278,14 +278,17 @@ done
 # --- check ----------------------------------------------------------------------------------
 
 expect check_sampleCallbook_reportsNothing 0 "" "" -- check "$sample"
+# FILE as given is the start of each finding; given relative here, so that it reads the same
+# wherever the tool runs.
+cd "$work"
 printf 'QV27abc#a#b#Kota#1#null#\r\nQV27ABD#a#b#KOTA#1#2025-02-30#perpanjang\r\nQV27ABD#a#b#Kota#1#null#\r\n' >"$work/check.txt"
-expect check_findings_gnuFormat_exit1 1 "$work/check.txt:1: error: callsign \"QV27abc\" has lower-case letters; the window cannot find it
-$work/check.txt:2: warning: valid-until date \"2025-02-30\" is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing
-$work/check.txt:2: warning: status \"perpanjang\" is not seumur hidup, perpanjangan, baru or invalid; the date decides the status
-$work/check.txt:2: warning: region \"KOTA\" differs from \"Kota\" (line 1) only in letter case or blanks; the region list shows both
-$work/check.txt:3: error: callsign \"QV27ABD\" already stands on line 2; the window only shows that one
-$work/check.txt: warning: no version line (one that holds \"versi: \"); the window shows no version" "" -- check "$work/check.txt"
-run check --summary "$work/check.txt"
+expect check_findings_gnuFormat_exit1 1 "check.txt:1: error: callsign \"QV27abc\" has lower-case letters; the window cannot find it
+check.txt:2: warning: valid-until date \"2025-02-30\" is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing
+check.txt:2: warning: status \"perpanjang\" is not seumur hidup, perpanjangan, baru or invalid; the date decides the status
+check.txt:2: warning: region \"KOTA\" differs from \"Kota\" (line 1) only in letter case or blanks; the region list shows both
+check.txt:3: error: callsign \"QV27ABD\" already stands on line 2; the window only shows that one
+check.txt: warning: no version line (one that holds \"versi: \"); the window shows no version" "" -- check check.txt
+run check --summary check.txt
 [[ $code == 1 && $(wc -l <"$work/out") == 6 && $err == "1 error: unfindable-callsign
 1 error: duplicate-callsign
 1 warning: unreadable-date
@@ -293,10 +296,11 @@ run check --summary "$work/check.txt"
 1 warning: region-spelling
 1 warning: no-version-line" ]] && pass || fail check_summary_oneCountPerKindOnStderr "exit $code" "$err"
 for kind in mac utf16 crcrlf; do
-    run check "$work/$kind.txt"
-    [[ $code == 1 && $(wc -l <"$work/out") == 1 && $out == "$work/$kind.txt: warning: "* ]] && pass ||
+    run check "$kind.txt"
+    [[ $code == 1 && $(wc -l <"$work/out") == 1 && $out == "$kind.txt: warning: "* ]] && pass ||
         fail "check_editorFormat_${kind}_isOneWholeFileWarning" "exit $code" "$out"
 done
+cd - >/dev/null
 
 # --- output errors ---------------------------------------------------------------------------
 
@@ -329,8 +333,11 @@ for sigpipe in default ignored; do
         first=$("$tool" listing "$work/big.txt" "Kota Besar" 2>"$work/err" | head -n 1; exit "${PIPESTATUS[0]}")
     fi
     code=$?
-    [[ $code == 141 && ! -s $work/err && $first == "QV27"* ]] && pass ||
-        fail "output_closedPipe_endsQuietly_sigpipe$sigpipe" "exit $code (want 141)" \
+    # Windows has no SIGPIPE: there the tool ends with 74, as quietly.
+    want=141
+    [[ -n ${KALVERA_WINE_EXE:-} ]] && want=74
+    [[ $code == "$want" && ! -s $work/err && $first == "QV27"* ]] && pass ||
+        fail "output_closedPipe_endsQuietly_sigpipe$sigpipe" "exit $code (want $want)" \
             "stderr: $(<"$work/err")" "first line: $first"
 done
 
