@@ -86,8 +86,13 @@ for target in "${targets[@]}"; do
     if [[ $status != 0 ]]; then
         echo
         echo "=== fuzz_$target failed; its output from the failure on:"
+        # From the failure on, without libFuzzer's own frames and statistics.
         sed -n '/check failed\|ERROR:\|runtime error\|ALARM\|out-of-memory/,$p' "$run/log" |
-            grep -v '^stat::' | head -n 40
+            grep -v -e '^stat::' -e ' in fuzzer::' -e ' in __sanitizer_print_stack_trace' \
+                -e 'libc_start' -e ' in _start ' -e 'pthread_kill' -e ' in raise ' \
+                -e ' in abort ' -e '^NOTE: libFuzzer has rudimentary' \
+                -e 'Combine libFuzzer with' -e '(/lib/x86_64-linux-gnu/libc.so' |
+            head -n 40
         for artifact in "$run/artifacts/"*; do
             [[ -f $artifact ]] || continue
             echo "--- reproducer: $artifact ($(stat -c %s "$artifact") bytes)"
