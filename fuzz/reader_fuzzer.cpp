@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -36,16 +35,23 @@ const std::filesystem::path& TempFile() {
         const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", error)
                                                  ? std::filesystem::path("/dev/shm")
                                                  : std::filesystem::temp_directory_path();
-        auto file = folder / ("kalvera-fuzz-reader-" + std::to_string(getpid()) + ".txt");
-        std::atexit([] { std::filesystem::remove(TempFile()); });
-        return file;
+        return folder / ("kalvera-fuzz-reader-" + std::to_string(getpid()) + ".txt");
     }();
     return path;
 }
 
+// Removed after each input: libFuzzer may end the process without running exit handlers.
+struct RemovedAfterwards {
+    ~RemovedAfterwards() {
+        std::error_code ignored;
+        std::filesystem::remove(TempFile(), ignored);
+    }
+};
+
 void WriteFile(std::string_view bytes) {
     std::ofstream out(TempFile(), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
     FUZZ_CHECK(out.good(), "cannot write %s", TempFile().c_str());
 }
 
@@ -242,6 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     WriteFile(file);
+    const RemovedAfterwards removed;
 
     TextEncoding encoding = TextEncoding::Bytes;
     const std::string text = ModelText(file, encoding);
