@@ -4,7 +4,8 @@
 # seeds in the repository never change; what a run adds is kept there for the next run).
 #
 # Runtime: about 12 seconds per target, five targets, so about one minute, plus the build
-# (about a minute and a half from scratch on two cores, nothing when up to date).
+# (half a minute to a minute and a half from scratch on two cores, depending on load; nothing
+# when up to date).
 #
 # Prints, per target, the executions and libFuzzer's coverage (cov: code edges, ft: features).
 # When a target fails (a broken check, a sanitizer report, a timeout, running out of memory)
