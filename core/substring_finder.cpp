@@ -94,7 +94,8 @@ __attribute__((target("avx2"))) std::size_t FindCandidatesAvx2(std::string_view 
 
 }  // namespace
 
-SubstringFinder::SubstringFinder(std::string needle) : needle_(std::move(needle)) {
+SubstringFinder::SubstringFinder(std::string needle, [[maybe_unused]] Strategy strategy)
+    : needle_(std::move(needle)) {
     // Ties go to the later byte: the end of a key (a callsign's suffix) varies most.
     for (std::size_t i = 0; i < needle_.size(); ++i) {
         if (Commonness(needle_[i]) <= Commonness(needle_[guardIndex_])) {
@@ -108,7 +109,7 @@ SubstringFinder::SubstringFinder(std::string needle) : needle_(std::move(needle)
         }
     }
 #if KALVERA_HAVE_AVX2_SEARCH
-    useVectors_ = needle_.size() >= 2 && CpuHasAvx2();
+    useVectors_ = strategy == Strategy::Fastest && needle_.size() >= 2 && CpuHasAvx2();
 #endif
 }
 

@@ -13,9 +13,16 @@ namespace kalvera {
 // between occurrences of the rarer byte with memchr. Letter case is respected.
 class SubstringFinder {
   public:
-    explicit SubstringFinder(std::string needle);
+    enum class Strategy {
+        Fastest,  // AVX2 where the processor has it
+        Memchr,   // the portable path on every machine, for tests that must cover it
+    };
+
+    explicit SubstringFinder(std::string needle, Strategy strategy = Strategy::Fastest);
 
     const std::string& Needle() const { return needle_; }
+    // Whether Find compares 32 positions at a time; the buffer's tail is always left to memchr.
+    bool UsesVectors() const { return useVectors_; }
 
     // Position of the first occurrence in `haystack` at or after `from`, or npos.
     std::size_t Find(std::string_view haystack, std::size_t from = 0) const;

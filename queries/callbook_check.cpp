@@ -142,9 +142,35 @@ bool IsKnownStatus(std::string_view field) {
     return false;
 }
 
+// A field as UTF-8 in quotes. A field can hold any byte but a finding is one line, so control
+// characters (a CR inside a line is data) and the Unicode line separators are shown as
+// escapes: "2026-01-31\x0D".
 std::string Quoted(std::string_view bytes) {
+    const std::string text = ToDisplayText(bytes);
     std::string quoted(1, '"');
-    quoted.append(ToDisplayText(bytes)).push_back('"');
+    const auto escape = [&quoted](unsigned code) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        quoted += "\\x";
+        quoted.push_back(kHex[code >> 4]);
+        quoted.push_back(kHex[code & 15]);
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view rest = std::string_view(text).substr(i);
+        const auto byte = static_cast<unsigned char>(rest[0]);
+        const auto next = rest.size() > 1 ? static_cast<unsigned char>(rest[1]) : 0u;
+        if (byte < 0x20 || byte == 0x7F) {
+            escape(byte);
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+            escape(next);
+            i += 1;
+        } else if (rest.starts_with("\u2028") || rest.starts_with("\u2029")) {
+            quoted += rest.starts_with("\u2028") ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            quoted.push_back(rest[0]);
+        }
+    }
+    quoted.push_back('"');
     return quoted;
 }
 

@@ -109,6 +109,23 @@ TEST(CheckCallbook, wholeFileFindings_comeLast) {
               (std::vector<Seen>{{CheckKind::OverlongLine, 2}}));
 }
 
+// A finding is one line of text whatever the field holds: a CR inside a line is data, and so
+// are other control characters and the Unicode line separator.
+TEST(CheckCallbook, controlCharactersInAField_areShownAsEscapes) {
+    TempFolder folder;
+    std::vector<std::string> texts;
+    const auto seen =
+        Check(folder.Write("versi: 1\r\n"
+                           "QV27ABC#a#b#c#1#2026-01-31\r#baru\r\n"
+                           "QV27ABD#a#b#c#1#null#baru\x1B[2J\xE2\x80\xA8\xC2\x85\r\n"),
+              &texts);
+    EXPECT_EQ(seen,
+              (std::vector<Seen>{{CheckKind::UnreadableDate, 2}, {CheckKind::UnknownStatus, 3}}));
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NE(texts[0].find("\"2026-01-31\\x0D\""), std::string::npos) << texts[0];
+    EXPECT_NE(texts[1].find("\"baru\\x1B[2J\\u2028\\x85\""), std::string::npos) << texts[1];
+}
+
 TEST(CheckCallbook, missingFile_isReportedAsSuch) {
     TempFolder folder;
     const CheckResult result = CheckCallbook(folder.Path() / "log.txt", [](const CheckFinding&) {

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of fuzz/ with Clang in build-fuzz/ and runs each for a bounded
+# time, on a copy of its committed seed corpus kept in build-fuzz/fuzz-run/<target>/ (so the
+# seeds in the repository never change; what a run adds is kept there for the next run).
+#
+# Runtime: about 12 seconds per target, five targets, so about one minute, plus the build
+# (half a minute to a minute and a half from scratch on two cores, depending on load; nothing
+# when up to date).
+#
+# Prints, per target, the executions and libFuzzer's coverage (cov: code edges, ft: features).
+# When a target fails (a broken check, a sanitizer report, a timeout, running out of memory)
+# it prints the failure, the reproducer's path, a hex dump of it and the command that runs it
+# again, and the script exits 1 once every target has run.
+#
+# Usage: scripts/fuzz.sh [TARGET...]     (default: every folder under fuzz/corpus/)
+# Environment: FUZZ_SECONDS (per target, default 12), FUZZ_JOBS (build jobs, default nproc).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${FUZZ_SECONDS:-12}
+jobs=${FUZZ_JOBS:-$(nproc)}
+
+packages=(clang libclang-rt-14-dev cmake ninja-build libgtest-dev)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+    echo "Installing: ${missing[*]}"
+    sudo=()
+    [[ $(id -u) == 0 ]] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+build=build-fuzz
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKALVERA_WITH_QT=OFF -DKALVERA_FUZZ=ON >/dev/null
+mkdir -p "$build"
+if ! cmake --build "$build" -j "$jobs" --target fuzz_all >"$build/fuzz-build.log" 2>&1; then
+    cat "$build/fuzz-build.log"
+    exit 1
+fi
+
+if [[ $# -gt 0 ]]; then
+    targets=("$@")
+else
+    targets=()
+    for folder in fuzz/corpus/*/; do
+        targets+=("$(basename "$folder")")
+    done
+fi
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
+
+failed=()
+summary=()
+for target in "${targets[@]}"; do
+    binary=$build/bin/fuzz_$target
+    run=$build/fuzz-run/$target
+    mkdir -p "$run/corpus" "$run/artifacts"
+    rm -f "$run/artifacts/"*
+    cp "fuzz/corpus/$target/"* "$run/corpus/"
+
+    status=0
+    "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$run/artifacts/" "$run/corpus" >"$run/log" 2>&1 || status=$?
+
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/log")
+    speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$run/log")
+    last=$(grep -E '^#[0-9]+.*cov: ' "$run/log" | tail -n 1 || true)
+    cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+    ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+    units=$(sed -n 's/.* corp: \([0-9]*\)\/.*/\1/p' <<<"$last")
+    result=ok
+    if [[ $status != 0 ]]; then
+        result="FAILED (exit $status)"
+        failed+=("$target")
+    fi
+    summary+=("$(printf '%-14s %10s %8s %6s %7s %7s  %s' "$target" "${runs:-?}" "${speed:-?}" \
+        "${cov:-?}" "${ft:-?}" "${units:-?}" "$result")")
+
+    if [[ $status != 0 ]]; then
+        echo
+        echo "=== fuzz_$target failed; its output from the failure on:"
+        # From the failure on, without libFuzzer's own frames and statistics.
+        sed -n '/check failed\|ERROR:\|runtime error\|ALARM\|out-of-memory/,$p' "$run/log" |
+            grep -v -e '^stat::' -e ' in fuzzer::' -e ' in __sanitizer_print_stack_trace' \
+                -e 'libc_start' -e ' in _start ' -e 'pthread_kill' -e ' in raise ' \
+                -e ' in abort ' -e '^NOTE: libFuzzer has rudimentary' \
+                -e 'Combine libFuzzer with' -e '(/lib/x86_64-linux-gnu/libc.so' |
+            head -n 40
+        for artifact in "$run/artifacts/"*; do
+            [[ -f $artifact ]] || continue
+            echo "--- reproducer: $artifact ($(stat -c %s "$artifact") bytes)"
+            od -A x -t x1z -v "$artifact" | head -n 32
+            [[ $(stat -c %s "$artifact") -le 512 ]] || echo "    (first 512 bytes shown)"
+            echo "--- run it again: $binary $artifact"
+        done
+    fi
+done
+
+echo
+printf '%-14s %10s %8s %6s %7s %7s  %s\n' target runs exec/s cov ft corpus result
+printf '%s\n' "${summary[@]}"
+if [[ ${#failed[@]} -gt 0 ]]; then
+    echo "fuzzing failed: ${failed[*]}"
+    exit 1
+fi
