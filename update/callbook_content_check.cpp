@@ -249,24 +249,34 @@ void CallbookContentCheck::Feed(std::string_view chunk) {
     if (chunk.empty() || Rejected()) {
         return;
     }
-    if (chunk.size() > maxBytes_ - size_) {
-        tooLarge_ = true;
-        size_ += chunk.size();
-        return;
-    }
+    // The body is judged in stream order, the first fault deciding, so that the verdict does
+    // not depend on where the chunks are cut: the bytes within the limit come first.
+    const std::uint64_t room = maxBytes_ - size_;
+    const std::string_view over = chunk.size() > room ? chunk.substr(room) : std::string_view{};
+    chunk.remove_suffix(over.size());
     size_ += chunk.size();
-    while (encoding_ == Encoding::Undecided && !chunk.empty()) {
+    while (encoding_ == Encoding::Undecided && !chunk.empty() && !Rejected()) {
         DecideEncoding(static_cast<unsigned char>(chunk.front()));
         chunk.remove_prefix(1);
     }
+    if (Rejected()) {
+        return;
+    }
     if (encoding_ == Encoding::EightBit) {
-        if (std::memchr(chunk.data(), '\0', chunk.size()) != nullptr) {
+        const void* nul = std::memchr(chunk.data(), '\0', chunk.size());
+        const std::size_t text =
+            nul == nullptr ? chunk.size()
+                           : static_cast<std::size_t>(static_cast<const char*>(nul) - chunk.data());
+        FeedText(chunk.substr(0, text));
+        if (nul != nullptr && !Rejected()) {
             nul_ = true;
-            return;
         }
-        FeedText(chunk);
     } else {
         FeedUtf16(chunk);
+    }
+    if (!over.empty() && !Rejected()) {
+        tooLarge_ = true;
+        size_ += over.size();
     }
 }
 
@@ -319,7 +329,8 @@ void CallbookContentCheck::FeedUtf16(std::string_view bytes) {
         const auto unit = static_cast<std::uint16_t>(little ? halfUnitByte_ | byte << 8
                                                             : halfUnitByte_ << 8 | byte);
         if (unit == 0) {
-            nul_ = true;
+            FeedText(std::string_view(text.data(), used));
+            nul_ = nul_ || !Rejected();
             return;
         }
         if (unit < 0x80) {
