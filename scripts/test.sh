@@ -35,3 +35,8 @@ export UBSAN_OPTIONS=print_stacktrace=1
 step "Running tests under the sanitizers…" \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 300
 tests_summary
+
+# The code that reads what others write, under libFuzzer for about a minute; a failure stops
+# CI and shows the input that causes it.
+echo "Fuzzing… (about a minute)"
+scripts/fuzz.sh
