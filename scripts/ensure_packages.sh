@@ -3,12 +3,19 @@
 # Installs with apt-get those of the named Debian packages that this machine lacks, quietly:
 # apt's output goes to FILE (default: discarded), and one line says what is being installed.
 # Does nothing, and needs no network, when all are there.
+#
+# ensure_packages.sh --list-missing PACKAGE...
+# Only prints those that are missing, one per line.
 set -euo pipefail
 
 log=/dev/null
+list_only=false
 if [[ ${1:-} == --log ]]; then
     log=$2
     shift 2
+elif [[ ${1:-} == --list-missing ]]; then
+    list_only=true
+    shift
 fi
 
 missing=()
@@ -17,6 +24,10 @@ for package in "$@"; do
         missing+=("$package")
     fi
 done
+if $list_only; then
+    [[ ${#missing[@]} == 0 ]] || printf '%s\n' "${missing[@]}"
+    exit 0
+fi
 [[ ${#missing[@]} == 0 ]] && exit 0
 
 echo "  installing ${missing[*]}"

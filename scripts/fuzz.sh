@@ -20,21 +20,9 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-12}
 jobs=${FUZZ_JOBS:-$(nproc)}
 
-packages=(clang libclang-rt-14-dev cmake ninja-build libgtest-dev)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-    echo "Installing: ${missing[*]}"
-    sudo=()
-    [[ $(id -u) == 0 ]] || sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -qq
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+mkdir -p build-fuzz
+scripts/ensure_packages.sh --log build-fuzz/packages.log \
+    clang libclang-rt-14-dev cmake ninja-build libgtest-dev
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -29,12 +29,7 @@ while (($#)); do
     shift
 done
 
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
+mapfile -t missing < <("$here/ensure_packages.sh" --list-missing "${packages[@]}")
 [[ ${#missing[@]} == 0 ]] && exit 0
 
 [[ -e $STEP_LOG ]] || start_log
