@@ -3,6 +3,10 @@
 #include <cerrno>
 #include <csignal>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace kalvera {
 
 void CheckedOutput::Line(std::string_view text) {
@@ -25,6 +29,15 @@ int CheckedOutput::Finish() {
         }
     }
     return error_;
+}
+
+bool IsClosedPipe(int error) {
+#ifdef _WIN32
+    return (error == EPIPE || error == EINVAL) &&
+           GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
+#else
+    return error == EPIPE;
+#endif
 }
 
 void EndAsClosedPipe() {

@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
     CheckedOutput out(stdout);
     const int code = Run(arguments, out);
     if (const int error = out.Finish(); error != 0) {
-        if (error == EPIPE) {
+        if (IsClosedPipe(error)) {
             EndAsClosedPipe();
         } else {
             const std::string problem =
