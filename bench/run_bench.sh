@@ -23,6 +23,8 @@ plot=$repo/bench/time_vs_size.png
 raw_dir=$repo/bench/out
 started=$(date +%s)
 
+mkdir -p "$build"
+"$repo/scripts/install_deps.sh" --bench --log "$build/setup.log"
 echo "== Building Release in $build"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 targets=(kalvera-callbook kalvera-gen-callbook kalvera-bench-launch)

@@ -1,5 +1,8 @@
 #include "callbook_check.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "core/ascii_case.h"
 #include "core/callbook_record.h"
 #include "core/civil_date.h"
@@ -98,14 +101,15 @@ std::size_t CharacterCount(std::string_view utf8) {
 
 // Why no key that the window builds ("QV27" + up to three typed characters, trimmed and in
 // capitals) can ever match `callsign`; empty when one can.
-std::string WhyUnfindable(std::string_view callsign) {
+std::string_view WhyUnfindable(std::string_view callsign) {
+    static_assert(kCallsignPrefix == "QV27", "the text below names the prefix");
     if (!callsign.empty() && (IsBlank(callsign.front()) || IsBlank(callsign.back()))) {
         return "has blanks around it";
     }
     if (!callsign.starts_with(kCallsignPrefix)) {
         return EqualsUpperCased(callsign.substr(0, kCallsignPrefix.size()), kCallsignPrefix)
                    ? "has lower-case letters"
-                   : "does not start with " + std::string(kCallsignPrefix);
+                   : "does not start with QV27";
     }
     const std::string_view suffix = callsign.substr(kCallsignPrefix.size());
     for (char c : suffix) {
@@ -142,17 +146,23 @@ bool IsKnownStatus(std::string_view field) {
     return false;
 }
 
-// A field as UTF-8 in quotes. A field can hold any byte but a finding is one line, so control
-// characters (a CR inside a line is data) and the Unicode line separators are shown as
-// escapes: "2026-01-31\x0D".
-std::string Quoted(std::string_view bytes) {
+// Appends a field as UTF-8 in quotes. A field can hold any byte but a finding is one line, so
+// control characters (a CR inside a line is data) and the Unicode line separators are shown
+// as escapes: "2026-01-31\x0D".
+void AppendQuoted(std::string& out, std::string_view bytes) {
+    out.push_back('"');
+    const bool plain =
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (plain) {
+        out.append(bytes).push_back('"');
+        return;
+    }
     const std::string text = ToDisplayText(bytes);
-    std::string quoted(1, '"');
-    const auto escape = [&quoted](unsigned code) {
+    const auto escape = [&out](unsigned code) {
         static constexpr char kHex[] = "0123456789ABCDEF";
-        quoted += "\\x";
-        quoted.push_back(kHex[code >> 4]);
-        quoted.push_back(kHex[code & 15]);
+        out += "\\x";
+        out.push_back(kHex[code >> 4]);
+        out.push_back(kHex[code & 15]);
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::string_view rest = std::string_view(text).substr(i);
@@ -164,14 +174,13 @@ std::string Quoted(std::string_view bytes) {
             escape(next);
             i += 1;
         } else if (rest.starts_with("\u2028") || rest.starts_with("\u2029")) {
-            quoted += rest.starts_with("\u2028") ? "\\u2028" : "\\u2029";
+            out += rest.starts_with("\u2028") ? "\\u2028" : "\\u2029";
             i += 2;
         } else {
-            quoted.push_back(rest[0]);
+            out.push_back(rest[0]);
         }
     }
-    quoted.push_back('"');
-    return quoted;
+    out.push_back('"');
 }
 
 }  // namespace
@@ -187,35 +196,54 @@ std::string_view KindName(CheckKind kind) {
 
 CallbookChecker::CallbookChecker(FindingHandler onFinding) : onFinding_(std::move(onFinding)) {}
 
-void CallbookChecker::Report(CheckKind kind, std::uint64_t line, std::string text) {
+void CallbookChecker::Report(CheckKind kind, std::uint64_t line,
+                             std::initializer_list<Piece> pieces) {
     ++counts_[static_cast<std::size_t>(kind)];
-    onFinding_(CheckFinding{kind, line, std::move(text)});
+    // One finding's buffer serves them all: a file can hold a finding on every line.
+    finding_.kind = kind;
+    finding_.line = line;
+    finding_.text.clear();
+    for (const Piece& piece : pieces) {
+        switch (piece.kind) {
+            case Piece::Kind::Plain:
+                finding_.text.append(piece.text);
+                break;
+            case Piece::Kind::Quoted:
+                AppendQuoted(finding_.text, piece.text);
+                break;
+            case Piece::Kind::Number: {
+                char digits[24];
+                const auto end = std::to_chars(digits, digits + sizeof digits, piece.number).ptr;
+                finding_.text.append(digits, end);
+                break;
+            }
+        }
+    }
+    onFinding_(finding_);
 }
 
 void CallbookChecker::Line(const CallbookLine& line) {
     if (line.overlong) {
         Report(CheckKind::OverlongLine, line.number,
-               "line is longer than " + std::to_string(kMaxLineBytes) +
-                   " bytes; the window ignores it");
+               {"line is longer than ", Piece::Of(kMaxLineBytes), " bytes; the window ignores it"});
         return;
     }
     const std::string_view text = line.text;
-    if (text.find(kVersionMarker) != std::string_view::npos) {
-        sawVersionLine_ = true;
-    }
+    const bool versionLine = text.find(kVersionMarker) != std::string_view::npos;
+    sawVersionLine_ = sawVersionLine_ || versionLine;
     if (text.find('\0') != std::string_view::npos) {
-        Report(CheckKind::NulByte, line.number, "line holds a NUL byte");
+        Report(CheckKind::NulByte, line.number, {"line holds a NUL byte"});
     }
     if (text.empty()) {
-        Report(CheckKind::EmptyLine, line.number, "empty line");
+        Report(CheckKind::EmptyLine, line.number, {"empty line"});
         return;
     }
     if (text.find(kFieldSeparator) != std::string_view::npos) {
         MemberLine(text, line.number);
-    } else if (text.find(kVersionMarker) == std::string_view::npos) {
+    } else if (!versionLine) {
         Report(CheckKind::FieldCount, line.number,
-               "line is neither a member line (seven fields separated by '#') nor a version "
-               "line");
+               {"line is neither a member line (seven fields separated by '#') nor a version "
+                "line"});
     }
 }
 
@@ -223,31 +251,30 @@ void CallbookChecker::MemberLine(std::string_view text, std::uint64_t number) {
     const Fields fields = Split(text);
     const std::string_view callsign = fields.kept[kCallsign];
 
-    if (const std::string why = WhyUnfindable(callsign); !why.empty()) {
+    if (const std::string_view why = WhyUnfindable(callsign); !why.empty()) {
         Report(CheckKind::UnfindableCallsign, number,
-               "callsign " + Quoted(callsign) + " " + why + "; the window cannot find it");
+               {"callsign ", Piece::Quoted(callsign), " ", why, "; the window cannot find it"});
     }
     if (const std::uint64_t first = callsigns_.FirstLine(callsign, number); first != number) {
         Report(CheckKind::DuplicateCallsign, number,
-               "callsign " + Quoted(callsign) + " already stands on line " + std::to_string(first) +
-                   "; the window only shows that one");
+               {"callsign ", Piece::Quoted(callsign), " already stands on line ", Piece::Of(first),
+                "; the window only shows that one"});
     }
     if (fields.count != kMemberFieldCount) {
         Report(CheckKind::FieldCount, number,
-               "member line has " + std::to_string(fields.count) + " fields, not " +
-                   std::to_string(kMemberFieldCount));
+               {"member line has ", Piece::Of(fields.count), " fields, not ",
+                Piece::Of(kMemberFieldCount)});
     }
     if (fields.count > kValidUntil && !IsReadableDate(fields.kept[kValidUntil])) {
         Report(CheckKind::UnreadableDate, number,
-               "valid-until date " + Quoted(fields.kept[kValidUntil]) +
-                   " is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show "
-                   "nothing");
+               {"valid-until date ", Piece::Quoted(fields.kept[kValidUntil]),
+                " is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing"});
     }
     if (fields.count > kStatus && !IsKnownStatus(fields.kept[kStatus])) {
         Report(CheckKind::UnknownStatus, number,
-               "status " + Quoted(fields.kept[kStatus]) +
-                   " is not seumur hidup, perpanjangan, baru or invalid; the date decides the "
-                   "status");
+               {"status ", Piece::Quoted(fields.kept[kStatus]),
+                " is not seumur hidup, perpanjangan, baru or invalid; the date decides the "
+                "status"});
     }
     if (fields.count > kRegion) {
         RegionLine(fields.kept[kRegion], number);
@@ -257,19 +284,16 @@ void CallbookChecker::MemberLine(std::string_view text, std::uint64_t number) {
 void CallbookChecker::RegionLine(std::string_view region, std::uint64_t number) {
     auto spelling = regionSpellings_.find(region);
     if (spelling == regionSpellings_.end()) {
-        std::string report;
         const auto [first, added] = regions_.try_emplace(
             ToLowerAscii(Trimmed(region)), FirstSpelling{std::string(region), number});
-        if (!added) {
-            report = "region " + Quoted(region) + " differs from " +
-                     Quoted(first->second.spelling) + " (line " +
-                     std::to_string(first->second.line) +
-                     ") only in letter case or blanks; the region list shows both";
-        }
-        spelling = regionSpellings_.emplace(std::string(region), std::move(report)).first;
+        spelling =
+            regionSpellings_.emplace(std::string(region), added ? nullptr : &first->second).first;
     }
-    if (!spelling->second.empty()) {
-        Report(CheckKind::RegionSpelling, number, spelling->second);
+    if (const FirstSpelling* first = spelling->second) {
+        Report(CheckKind::RegionSpelling, number,
+               {"region ", Piece::Quoted(region), " differs from ", Piece::Quoted(first->spelling),
+                " (line ", Piece::Of(first->line),
+                ") only in letter case or blanks; the region list shows both"});
     }
 }
 
@@ -277,20 +301,20 @@ void CallbookChecker::Finish(const ScanSummary& scan) {
     if (scan.encoding == TextEncoding::Utf16LittleEndian ||
         scan.encoding == TextEncoding::Utf16BigEndian) {
         Report(CheckKind::Utf16, 0,
-               "saved as UTF-16 (\"Unicode\"); read right, but save it as UTF-8 or ANSI");
+               {"saved as UTF-16 (\"Unicode\"); read right, but save it as UTF-8 or ANSI"});
     }
     if (scan.lineEnding == LineEnding::CarriageReturn) {
         Report(CheckKind::OldMacLineEnds, 0,
-               "lines end with CR alone (old Mac style); read right, but save with CR LF");
+               {"lines end with CR alone (old Mac style); read right, but save with CR LF"});
     }
     if (scan.linesWithSeveralCarriageReturns > 0) {
         Report(CheckKind::DoubleCarriageReturn, 0,
-               std::to_string(scan.linesWithSeveralCarriageReturns) +
-                   " line(s) end with CR CR LF; read right, but save with CR LF");
+               {Piece::Of(scan.linesWithSeveralCarriageReturns),
+                " line(s) end with CR CR LF; read right, but save with CR LF"});
     }
     if (!sawVersionLine_) {
         Report(CheckKind::NoVersionLine, 0,
-               "no version line (one that holds \"versi: \"); the window shows no version");
+               {"no version line (one that holds \"versi: \"); the window shows no version"});
     }
 }
 

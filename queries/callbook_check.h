@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -64,11 +65,33 @@ class CallbookChecker {
         std::uint64_t line = 0;
     };
 
-    void Report(CheckKind kind, std::uint64_t line, std::string text);
+    // A piece of a finding's text: words, a field shown in quotes, or a number.
+    struct Piece {
+        enum class Kind { Plain, Quoted, Number };
+        Piece(const char* words) : text(words) {}  // NOLINT: pieces are written as literals
+        Piece(std::string_view words) : text(words) {}
+        static Piece Quoted(std::string_view field) {
+            Piece piece(field);
+            piece.kind = Kind::Quoted;
+            return piece;
+        }
+        static Piece Of(std::uint64_t value) {
+            Piece piece("");
+            piece.kind = Kind::Number;
+            piece.number = value;
+            return piece;
+        }
+        std::string_view text;
+        Kind kind = Kind::Plain;
+        std::uint64_t number = 0;
+    };
+
+    void Report(CheckKind kind, std::uint64_t line, std::initializer_list<Piece> pieces);
     void MemberLine(std::string_view text, std::uint64_t number);
     void RegionLine(std::string_view region, std::uint64_t number);
 
     FindingHandler onFinding_;
+    CheckFinding finding_{};
     std::array<std::uint64_t, kCheckKindCount> counts_{};
     struct TransparentHash {
         using is_transparent = void;
@@ -78,9 +101,10 @@ class CallbookChecker {
     };
 
     FirstLineIndex callsigns_;
-    // Each region spelling once, with what to report for its lines (empty when nothing), so
-    // only a new spelling is compared with the others.
-    std::unordered_map<std::string, std::string, TransparentHash, std::equal_to<>> regionSpellings_;
+    // Each region spelling once, with the earlier spelling it differs from (none for a first
+    // spelling), so only a new spelling is compared with the others.
+    std::unordered_map<std::string, const FirstSpelling*, TransparentHash, std::equal_to<>>
+        regionSpellings_;
     std::unordered_map<std::string, FirstSpelling> regions_;  // by lower case, trimmed
     bool sawVersionLine_ = false;
 };

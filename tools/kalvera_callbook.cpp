@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -234,7 +235,9 @@ int Check(const ParsedArguments& args, CheckedOutput& out) {
     const CheckResult result = CheckCallbook(PathFromUtf8(file), [&](const CheckFinding& finding) {
         line.assign(file);
         if (finding.line != 0) {
-            line.append(":").append(std::to_string(finding.line));
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, finding.line).ptr;
+            line.append(":").append(digits, end);
         }
         line.append(IsError(finding.kind) ? ": error: " : ": warning: ").append(finding.text);
         out.Line(line);
