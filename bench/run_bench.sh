@@ -183,7 +183,7 @@ describe() {
         listing) echo "region listing" ;;
         version) echo "version banner" ;;
         version-top) echo "version banner, version line only at the top" ;;
-        check) echo "data keepers' check" ;;
+        check) echo "check for data keepers" ;;
     esac
 }
 yardstick() {
