@@ -236,6 +236,38 @@ class LookupTest : public QObject {
         QCOMPARE(form.Controls().Label7->text(), QString());
     }
 
+    // As editors save the callbook: Notepad's "Unicode", old Mac line ends, CR CR LF. The
+    // member is found with its status word, and the banner and region list read right.
+    void lookup_editorFormats_readRightInTheWindow_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString text =
+            QStringLiteral("versi: 7\r\nQV27ABC#Ren\u00e9#Jl#Kota#1#null#baru\r\n");
+        QByteArray utf16("\xFF\xFE", 2);
+        for (const QChar c : text) {
+            utf16.append(static_cast<char>(c.unicode() & 0xFF));
+            utf16.append(static_cast<char>(c.unicode() >> 8));
+        }
+        QByteArray mac = text.toUtf8();
+        mac.replace("\r\n", "\r");
+        QByteArray doubled = text.toUtf8();
+        doubled.replace("\r\n", "\r\r\n");
+        QTest::newRow("utf16") << utf16;
+        QTest::newRow("oldMac") << mac;
+        QTest::newRow("crCrLf") << doubled;
+    }
+
+    void lookup_editorFormats_readRightInTheWindow() {
+        QFETCH(QByteArray, bytes);
+        const ProgramFolder folder(bytes);
+        Form1 form(folder.Path());
+        QCOMPARE(form.Controls().Label5->text(), QStringLiteral("Database versi: 7 WIB"));
+        QCOMPARE(ComboItems(form), (QStringList{QString(), QStringLiteral("Kota")}));
+        SearchFor(form, QStringLiteral("abc"));
+        QCOMPARE(DetailTexts(form), (QStringList{"QV27ABC", QStringLiteral("Ren\u00e9"), "Jl",
+                                                 "Kota", "1", "-", "BARU"}));
+        QCOMPARE(StatusColour(form), kGreen);
+    }
+
     void search_startsOnEnterOrCariOnly() {
         const ProgramFolder folder(Member("QV27ABC", "Budi"));
         Form1 form(folder.Path());
