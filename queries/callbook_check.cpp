@@ -8,6 +8,7 @@
 #include "core/civil_date.h"
 #include "core/display_text.h"
 #include "messages.h"
+#include "search_text.h"
 
 namespace kalvera {
 namespace {
@@ -72,25 +73,6 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-// What the search box treats as a number and so never searches for.
-bool IsNumeric(std::string_view text) {
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        text.remove_prefix(1);
-    }
-    bool digits = false;
-    bool point = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            digits = true;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    return digits;
-}
-
 std::size_t CharacterCount(std::string_view utf8) {
     std::size_t count = 0;
     for (char c : utf8) {
@@ -123,7 +105,7 @@ std::string_view WhyUnfindable(std::string_view callsign) {
     if (CharacterCount(suffix) > 3) {
         return "has a suffix longer than three characters";
     }
-    if (IsNumeric(suffix)) {
+    if (IsNumericSearchText(suffix)) {
         return "has a numeric suffix, which the search box does not search for";
     }
     return {};

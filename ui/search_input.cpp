@@ -1,8 +1,7 @@
 #include "search_input.h"
 
-#include <QRegularExpression>
-
 #include "queries/messages.h"
+#include "queries/search_text.h"
 
 namespace kalvera {
 
@@ -19,8 +18,9 @@ QString TrimBlanks(const QString& text) {
 }
 
 bool IsNumericText(const QString& text) {
-    static const QRegularExpression number(QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
-    return number.match(TrimBlanks(text)).hasMatch();
+    const QByteArray utf8 = text.toUtf8();
+    return IsNumericSearchText(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
 QString SearchKey(const QString& suffix) {
