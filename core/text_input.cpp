@@ -4,10 +4,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "display_text.h"
+
 namespace kalvera {
 namespace {
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
 constexpr char32_t kReplacement = 0xFFFD;
@@ -56,9 +57,9 @@ TextInput::TextInput(std::unique_ptr<InputFile> file) : file_(std::move(file)) {
         headLength_ += got;
     }
     const std::string_view head(head_, headLength_);
-    if (head.starts_with(kUtf8Mark)) {
+    if (head.starts_with(kUtf8ByteOrderMark)) {
         encoding_ = TextEncoding::Utf8WithByteOrderMark;
-        headStart_ = kUtf8Mark.size();
+        headStart_ = kUtf8ByteOrderMark.size();
     } else if (head.starts_with(kUtf16LittleEndianMark) || head.starts_with(kUtf16BigEndianMark)) {
         encoding_ = head.starts_with(kUtf16LittleEndianMark) ? TextEncoding::Utf16LittleEndian
                                                              : TextEncoding::Utf16BigEndian;

@@ -7,6 +7,7 @@
 #include "core/ascii_case.h"
 #include "core/callbook_reader.h"
 #include "core/callbook_record.h"
+#include "core/display_text.h"
 
 namespace kalvera {
 namespace {
@@ -281,14 +282,14 @@ void CallbookContentCheck::Feed(std::string_view chunk) {
 }
 
 void CallbookContentCheck::DecideEncoding(unsigned char byte) {
-    constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
     if (markBytes_ == 0 && (byte == 0xEF || byte == 0xFF || byte == 0xFE)) {
         markFirst_ = byte;
         markBytes_ = 1;
         return;
     }
-    if (markBytes_ > 0 && markFirst_ == 0xEF && byte == kUtf8Mark[markBytes_]) {
-        if (++markBytes_ == sizeof kUtf8Mark) {
+    if (markBytes_ > 0 && markFirst_ == 0xEF &&
+        byte == static_cast<unsigned char>(kUtf8ByteOrderMark[markBytes_])) {
+        if (++markBytes_ == kUtf8ByteOrderMark.size()) {
             encoding_ = Encoding::EightBit;
         }
         return;
