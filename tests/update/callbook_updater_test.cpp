@@ -81,7 +81,7 @@ std::vector<Route> Routes() {
         {"chunked", "/chunked", F::None, {}, 200, kFreshCallbook},
         {"redirectedToChunked", "/moved-to-chunked", F::None, {}, 200, kFreshCallbook},
         {"noLengthEndingWithLineEnd", "/no-length", F::None, {}, 200, kFreshCallbook},
-        {"versionLineOnly", "/version-only", F::None, {}, 200, kVersionOnly},
+        {"versionLineOnly", "/version-only", F::NotCallbook, V::NoMemberLine},
         {"memberLinesOnly", "/members-only", F::None, {}, 200, kMembersOnly},
         {"utf16Le", "/utf16le", F::None, {}, 200, Utf16Callbook(false)},
         {"utf16Be", "/utf16be", F::None, {}, 200, Utf16Callbook(true)},
