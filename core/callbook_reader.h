@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "callbook_format.h"
 #include "line_blocks.h"
 #include "substring_finder.h"
 #include "text_input.h"
@@ -23,11 +24,6 @@ enum class ScanResult {
 
 // Bytes read from the file per step. Memory stays at this size whatever the file holds.
 inline constexpr std::size_t kReadChunkSize = 256 * 1024;
-
-// No real line comes near this. A longer line (counting any CRs before its LF) is not a
-// member, a region or a version line: readers skip it without keeping it, so memory stays
-// bounded whatever a file holds.
-inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
 struct ScanSummary {
     ScanResult result = ScanResult::Completed;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "ascii_case.h"
+#include "callbook_format.h"
 
 namespace kalvera {
 
@@ -115,23 +116,23 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
 }
 
 std::string DisplayValidUntil(std::string_view field) {
-    if (field.size() == 10) {
-        const std::size_t first = field.find('-');
+    if (field.size() == kDateLength) {
+        const std::size_t first = field.find(kDateSeparator);
         const std::size_t second =
-            first == std::string_view::npos ? first : field.find('-', first + 1);
+            first == std::string_view::npos ? first : field.find(kDateSeparator, first + 1);
         const bool threeParts = second != std::string_view::npos &&
-                                field.find('-', second + 1) == std::string_view::npos;
+                                field.find(kDateSeparator, second + 1) == std::string_view::npos;
         if (!threeParts) {
             return std::string(field);
         }
         std::string shown;
-        shown.reserve(10);
-        shown.append(field.substr(second + 1)).push_back('-');
-        shown.append(field.substr(first + 1, second - first - 1)).push_back('-');
+        shown.reserve(kDateLength);
+        shown.append(field.substr(second + 1)).push_back(kDateSeparator);
+        shown.append(field.substr(first + 1, second - first - 1)).push_back(kDateSeparator);
         shown.append(field.substr(0, first));
         return shown;
     }
-    if (EqualsLowerCased(field, "null")) {
+    if (EqualsLowerCased(field, kNoDate)) {
         return "-";
     }
     return std::string(field);

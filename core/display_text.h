@@ -6,9 +6,6 @@
 
 namespace kalvera {
 
-// The UTF-8 byte-order mark that some editors put at the start of a text file.
-inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-
 // The text to show for a field of the valid-until column: yyyy-mm-dd as dd-mm-yyyy, "null"
 // in any letter case as "-", anything else unchanged. A ten-character text that does not
 // split into exactly three parts at '-' is also shown unchanged.

@@ -6,13 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "callbook_format.h"
 #include "text_input.h"
 
 namespace kalvera {
-
-// What ends a line. LF, with any CRs just before it, unless the file holds CRs but no LF at
-// all (as old Mac editors save it): then each CR ends a line.
-enum class LineEnding { LineFeed, CarriageReturn };
 
 struct LineBlock {
     // Whole lines, each followed by its line-end byte; only the file's last line may lack it.

@@ -4,13 +4,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "display_text.h"
+#include "callbook_format.h"
 
 namespace kalvera {
 namespace {
 
-constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
-constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
 constexpr char32_t kReplacement = 0xFFFD;
 
 std::size_t PutUtf8(char* out, char32_t code) {

@@ -35,13 +35,6 @@ static_assert(kVersionMarker.find(kVersionMarker[0], 1) == std::string_view::npo
 // looks at such characters, only at whether they are blank, letters or digits (they are not).
 constexpr char kOtherCharacter = '\x80';
 
-constexpr std::uint8_t kMaxCallsignLetters = 4;
-constexpr std::uint8_t kMaxCallsignDigits = 4;
-constexpr std::uint8_t kMaxCallsignSuffix = 8;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -106,7 +99,7 @@ void CallbookContentCheck::LineTally::StepCallsign(char c) {
         callsign = next;
         runLength = 1;
     };
-    const auto extend = [this](std::uint8_t most) {
+    const auto extend = [this](std::size_t most) {
         callsign = ++runLength <= most ? callsign : Callsign::No;
     };
     switch (callsign) {
