@@ -1,5 +1,6 @@
 #include "core/callbook_reader.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -33,12 +34,17 @@ Lines AllLines(const std::filesystem::path& file, ScanSummary* summary = nullptr
     return lines;
 }
 
+// The lines of a keyed scan that read the whole file; one that did not fails the test.
 Lines LinesContaining(const std::filesystem::path& file, std::string key) {
     Lines lines;
-    ReadCallbookLinesContaining(file, SubstringFinder{std::move(key)}, [&](std::string_view line) {
-        lines.emplace_back(line);
-        return false;
-    });
+    const ScanSummary scan = ReadCallbookLinesContaining(file, SubstringFinder{std::move(key)},
+                                                         [&](std::string_view line) {
+                                                             lines.emplace_back(line);
+                                                             return false;
+                                                         });
+    if (scan.result != ScanResult::Completed) {
+        ADD_FAILURE() << "the keyed scan did not read " << file << " through";
+    }
     return lines;
 }
 
@@ -206,11 +212,21 @@ TEST(ReadCallbook, readFailingPartWay_isAReadErrorAndTheCutLineIsNotALine) {
     const std::size_t wholeLines = text.substr(0, cut).rfind('\n');
     EXPECT_EQ(lines.back(),
               text.substr(0, wholeLines - 1).substr(text.rfind('\n', wholeLines - 1) + 1));
-    EXPECT_EQ(LinesContaining(file, "QV2719999").size(), 0u);
+    std::size_t pastTheFailure = 0;
+    EXPECT_EQ(ReadCallbookLinesContaining(file, SubstringFinder{"QV2719999"},
+                                          [&](std::string_view) { return ++pastTheFailure > 0; })
+                  .result,
+              ScanResult::ReadError);
+    EXPECT_EQ(pastTheFailure, 0u);
     EXPECT_EQ(ReadCallbookLinesContaining(file, SubstringFinder{"QV27199#"},
                                           [](std::string_view) { return true; })
                   .result,
               ScanResult::Stopped);
+}
+
+TEST(ReadCallbookLinesContaining, testHelper_fileNotReadThrough_failsTheTest) {
+    TempFolder folder;
+    EXPECT_NONFATAL_FAILURE(LinesContaining(folder.Path() / "absent.txt", "QV27"), "did not read");
 }
 
 TEST(ReadCallbookLinesContaining, handsOverOnlyLinesHoldingTheKey_caseSensitive) {

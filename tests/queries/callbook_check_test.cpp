@@ -1,5 +1,6 @@
 #include "queries/callbook_check.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,15 +24,19 @@ std::ostream& operator<<(std::ostream& out, const Seen& seen) {
     return out << KindName(seen.kind) << "@" << seen.line;
 }
 
+// The findings of a check that read the whole file; one that did not fails the test.
 std::vector<Seen> Check(const std::filesystem::path& file,
                         std::vector<std::string>* texts = nullptr) {
     std::vector<Seen> seen;
-    CheckCallbook(file, [&](const CheckFinding& finding) {
+    const CheckResult result = CheckCallbook(file, [&](const CheckFinding& finding) {
         seen.push_back({finding.kind, finding.line});
         if (texts != nullptr) {
             texts->push_back(finding.text);
         }
     });
+    if (result.scan.result != ScanResult::Completed) {
+        ADD_FAILURE() << "the check did not read " << file << " through";
+    }
     return seen;
 }
 
@@ -124,6 +129,11 @@ TEST(CheckCallbook, controlCharactersInAField_areShownAsEscapes) {
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_NE(texts[0].find("\"2026-01-31\\x0D\""), std::string::npos) << texts[0];
     EXPECT_NE(texts[1].find("\"baru\\x1B[2J\\u2028\\x85\""), std::string::npos) << texts[1];
+}
+
+TEST(CheckCallbook, testHelper_fileNotReadThrough_failsTheTest) {
+    TempFolder folder;
+    EXPECT_NONFATAL_FAILURE(Check(folder.Path() / "log.txt"), "did not read");
 }
 
 TEST(CheckCallbook, missingFile_isReportedAsSuch) {

@@ -22,7 +22,8 @@ class MenuTest : public QObject {
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void init() {
-        folder_ = std::make_unique<ProgramFolder>("versi: 7\r\n" + Member("QV27ABC", "Budi"));
+        folder_ = std::make_unique<ProgramFolder>();
+        QVERIFY_OK(folder_->WriteCallbook("versi: 7\r\n" + Member("QV27ABC", "Budi")));
         form_ = std::make_unique<Form1>(folder_->Path());
         QVERIFY(ShowActive(*form_));
     }
@@ -53,7 +54,7 @@ class MenuTest : public QObject {
         QFETCH(QColor, colour);
         const Form1Controls& c = form_->Controls();
         if (widget == QLatin1String("Frame2")) {
-            ChooseFromMenu(*form_, "mKode");
+            QVERIFY(ChooseFromMenu(*form_, "mKode").chosen);
             QVERIFY(c.Frame2->isVisible());
         }
         QCOMPARE(MenuColour(), QColor(Qt::black));
@@ -95,16 +96,16 @@ class MenuTest : public QObject {
 
     void kodeEtikThenCallsign_switchPanelsAndKeepResults() {
         const Form1Controls& c = form_->Controls();
-        SearchFor(*form_, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("ABC")));
         const QStringList results = DetailTexts(*form_);
         QCOMPARE(results[1], QStringLiteral("Budi"));
         for (int twice = 0; twice < 2; ++twice) {
-            ChooseFromMenu(*form_, "mKode");
+            QVERIFY(ChooseFromMenu(*form_, "mKode").chosen);
             QVERIFY(c.Frame2->isVisible());
             QVERIFY(!c.Frame1->isVisible());
         }
         QCOMPARE(c.Frame2->geometry(), c.Frame1->geometry());
-        ChooseFromMenu(*form_, "mCallsign");
+        QVERIFY(ChooseFromMenu(*form_, "mCallsign").chosen);
         QVERIFY(c.Frame1->isVisible());
         QVERIFY(!c.Frame2->isVisible());
         QCOMPARE(DetailTexts(*form_), results);
@@ -114,7 +115,7 @@ class MenuTest : public QObject {
 
     void sekretariatAndEscape_changeNothing() {
         const Form1Controls& c = form_->Controls();
-        QVERIFY(ChooseFromMenu(*form_, "mSekretariat").opened);
+        QVERIFY(ChooseFromMenu(*form_, "mSekretariat").chosen);
         QVERIFY(ReleaseOverMenu(*form_, Qt::LeftButton).opened);
         QVERIFY(!QApplication::activePopupWidget());
         QVERIFY(c.Frame1->isVisible());

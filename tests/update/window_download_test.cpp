@@ -71,7 +71,7 @@ class WindowDownloadTest : public QObject {
         const QStringList regions = ComboItems(form);
         const int before = server_->Requests("/1028/log.txt");
         QVERIFY(ShowActive(form));
-        QVERIFY(ChooseFromMenu(form, "mUnduh").opened);
+        QVERIFY(ChooseFromMenu(form, "mUnduh").chosen);
         QCOMPARE(server_->Requests("/1028/log.txt") - before, 1);
         QCOMPARE(scene.folder.CallbookBytes(), QByteArray(kFreshCallbook));
         QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
@@ -82,7 +82,7 @@ class WindowDownloadTest : public QObject {
         QCOMPARE(form.Controls().Label4->text(), kDone);
         // The region list stays as start-up made it; the next lookup reads the new file.
         QCOMPARE(ComboItems(form), regions);
-        SearchFor(form, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("ABC")));
         QCOMPARE(BoxText(form.Controls().Data1[1]), QStringLiteral("Budi"));
     }
 
