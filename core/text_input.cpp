@@ -5,34 +5,10 @@
 #include <string_view>
 
 #include "callbook_format.h"
+#include "utf8.h"
 
 namespace kalvera {
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-std::size_t PutUtf8(char* out, char32_t code) {
-    if (code < 0x80) {
-        out[0] = static_cast<char>(code);
-        return 1;
-    }
-    if (code < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (code >> 6));
-        out[1] = static_cast<char>(0x80 | (code & 0x3F));
-        return 2;
-    }
-    if (code < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (code >> 12));
-        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (code & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (code >> 18));
-    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (code & 0x3F));
-    return 4;
-}
 
 bool IsHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
@@ -102,11 +78,11 @@ std::size_t TextInput::DecodeUtf16(char* out, std::size_t capacity) {
         if (rawEnded_) {
             // What is left cannot become a character any more.
             if (highSurrogate_ != 0) {
-                written += PutUtf8(out + written, kReplacement);
+                written += PutUtf8(kReplacementCharacter, out + written);
                 highSurrogate_ = 0;
             }
             if (pendingByte_ >= 0) {
-                written += PutUtf8(out + written, kReplacement);
+                written += PutUtf8(kReplacementCharacter, out + written);
                 pendingByte_ = -1;
             }
             return written;
@@ -140,19 +116,19 @@ std::size_t TextInput::DecodeUtf16(char* out, std::size_t capacity) {
                     const char32_t code = 0x10000 +
                                           ((static_cast<char32_t>(highSurrogate_) - 0xD800) << 10) +
                                           (static_cast<char32_t>(unit) - 0xDC00);
-                    written += PutUtf8(out + written, code);
+                    written += PutUtf8(code, out + written);
                     highSurrogate_ = 0;
                     continue;
                 }
-                written += PutUtf8(out + written, kReplacement);
+                written += PutUtf8(kReplacementCharacter, out + written);
                 highSurrogate_ = 0;
             }
             if (IsHighSurrogate(unit)) {
                 highSurrogate_ = unit;
             } else if (IsLowSurrogate(unit)) {
-                written += PutUtf8(out + written, kReplacement);
+                written += PutUtf8(kReplacementCharacter, out + written);
             } else {
-                written += PutUtf8(out + written, unit);
+                written += PutUtf8(unit, out + written);
             }
         }
     }
