@@ -173,6 +173,39 @@ expect lookup_blanksOnly_searchesTheBarePrefix 1 "QV27 tidak ditemukan!" "" -- \
 expect lookup_afterDoubleDash_keyMayStartWithDash 1 "QV27-AB tidak ditemukan!" "" -- \
     lookup "$sample" -- -ab
 
+# The window's rule for what is typed: a numeric text searches for nothing, and every letter
+# is upper-cased as the search box does it, not only a-z.
+printf 'QV27123#Angka#Jl#Kota#1#null#baru\r\nQV27\xc3\x89#Accent#Jl#Kota#2#null#baru\r\n' >"$work/window_rule.txt"
+for key in 123 " 12 " -1.5; do
+    run lookup "$work/window_rule.txt" -- "$key"
+    [[ $code == 1 && -z $out && $err_lines == 1 && $err == *"is a number; the window searches for nothing"* ]] &&
+        pass || fail "lookup_numericKey_searchesNothing ($key)" "exit $code" "stdout: $out" "stderr: $err"
+done
+run lookup "$work/window_rule.txt" ""
+[[ $code == 1 && -z $out && $err_lines == 1 && $err == *"KEY is empty"* ]] && pass ||
+    fail lookup_emptyKey_searchesNothing "exit $code" "stdout: $out" "stderr: $err"
+expect lookup_wholeNumericCallsign_isFound 0 "QV27123
+Angka
+Jl
+Kota
+1
+-
+BARU
+#00FF00" "" -- lookup "$work/window_rule.txt" qv27123
+for key in "é" "É" " é "; do
+    run lookup "$work/window_rule.txt" "$key"
+    [[ $code == 0 && $(sed -n 2p "$work/out") == Accent ]] && pass ||
+        fail "lookup_nonAsciiSuffix_isUpperCasedAsTheWindowDoes ($key)" "exit $code" "$out" "$err"
+done
+expect lookup_exact_numericCallsignByteForByte 0 "QV27123
+Angka
+Jl
+Kota
+1
+-
+BARU
+#00FF00" "" -- lookup --exact "$work/window_rule.txt" QV27123
+
 expect lookup_exact_usesKeyByteForByte 1 "qv27abc tidak ditemukan!" "" -- \
     lookup --exact "$sample" qv27abc
 expect lookup_exact_suffixAloneIsNotACallsign 1 "ABC tidak ditemukan!" "" -- \
