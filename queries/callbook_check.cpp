@@ -21,6 +21,7 @@ constexpr std::array<std::string_view, kCheckKindCount> kKindNames = {
     "overlong-line",
     "field-count",
     "unreadable-date",
+    "date-form",
     "unknown-status",
     "region-spelling",
     "empty-line",
@@ -101,11 +102,6 @@ std::string_view WhyUnfindable(std::string_view callsign) {
         return "has a numeric suffix, which the search box does not search for";
     }
     return {};
-}
-
-bool IsReadableDate(std::string_view field) {
-    return EqualsLowerCased(field, kNoDate) || field == kZeroDate ||
-           ParseCallbookDate(field).has_value();
 }
 
 bool IsKnownStatus(std::string_view field) {
@@ -207,9 +203,14 @@ void CallbookChecker::Line(const CallbookLine& line) {
         Report(CheckKind::EmptyLine, line.number, {"empty line"});
         return;
     }
+    // A version line is never a member, whatever else it holds: the window shows it as the
+    // banner, and data keepers write it with any text around the marker.
+    if (versionLine) {
+        return;
+    }
     if (text.find(kFieldSeparator) != std::string_view::npos) {
         MemberLine(text, line.number);
-    } else if (!versionLine) {
+    } else {
         Report(CheckKind::FieldCount, line.number,
                {"line is neither a member line (", Piece::Of(kMemberFieldCount),
                 " fields separated by '", std::string_view(&kFieldSeparator, 1),
@@ -235,11 +236,8 @@ void CallbookChecker::MemberLine(std::string_view text, std::uint64_t number) {
                {"member line has ", Piece::Of(fields.count), " fields, not ",
                 Piece::Of(kMemberFieldCount)});
     }
-    if (fields.count > kValidUntil && !IsReadableDate(fields.kept[kValidUntil])) {
-        Report(CheckKind::UnreadableDate, number,
-               {"valid-until date ", Piece::Quoted(fields.kept[kValidUntil]),
-                " is not a date (yyyy-mm-dd), ", kNoDate, " or ", kZeroDate,
-                "; the status may show nothing"});
+    if (fields.count > kValidUntil) {
+        ValidUntil(fields.kept[kValidUntil], number);
     }
     if (fields.count > kStatus && !IsKnownStatus(fields.kept[kStatus])) {
         static_assert(kStatusWords.size() == 4, "the finding names every status word");
@@ -250,6 +248,23 @@ void CallbookChecker::MemberLine(std::string_view text, std::uint64_t number) {
     }
     if (fields.count > kRegion) {
         RegionLine(fields.kept[kRegion], number);
+    }
+}
+
+void CallbookChecker::ValidUntil(std::string_view field, std::uint64_t number) {
+    if (EqualsLowerCased(field, kNoDate) || field == kZeroDate) {
+        return;
+    }
+    if (!ParseCallbookDate(field)) {
+        Report(CheckKind::UnreadableDate, number,
+               {"valid-until date ", Piece::Quoted(field), " is not a date (yyyy-mm-dd), ", kNoDate,
+                " or ", kZeroDate, "; the status may show nothing"});
+    } else if (field.size() != kDateLength) {
+        // Readable, but with a one-digit month or day: only a ten-character date is turned
+        // into dd-mm-yyyy.
+        Report(CheckKind::DateForm, number,
+               {"valid-until date ", Piece::Quoted(field),
+                " is not written yyyy-mm-dd; the window shows it as written, not as dd-mm-yyyy"});
     }
 }
 

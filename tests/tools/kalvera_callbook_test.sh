@@ -310,7 +310,9 @@ done
 
 # --- check ----------------------------------------------------------------------------------
 
-expect check_sampleCallbook_reportsNothing 0 "" "" -- check "$sample"
+expect check_sampleCallbook_reportsItsDateWithoutLeadingZeros 1 "$sample:11: warning: valid-until date \"2027-3-7\" is not written yyyy-mm-dd; the window shows it as written, not as dd-mm-yyyy" "" -- check "$sample"
+printf 'Database versi: 2026-12-01 #3\r\nQV27ABC#a#b#Kota#1#null#baru\r\n' >"$work/version_hash.txt"
+expect check_versionLineWithSeparatorAndBlanks_isNoMember 0 "" "" -- check "$work/version_hash.txt"
 # FILE as given is the start of each finding; given relative here, so that it reads the same
 # wherever the tool runs.
 cd "$work"
