@@ -185,6 +185,13 @@ int Regions(const ParsedArguments& args, CheckedOutput& out) {
     for (const std::string& region : list.regions) {
         out.Line(ToDisplayText(region));
     }
+    if (list.cutAt != RegionLimit::None) {
+        ErrorLine(std::string(kProgramName) + ": regions: the list stops at " +
+                  (list.cutAt == RegionLimit::Count
+                       ? std::to_string(kMaxRegions) + " regions"
+                       : std::to_string(kMaxRegionBytes / (1024 * 1024)) + " MiB of region names") +
+                  ", as the window's does; " + args.operands[0] + " holds more");
+    }
     return kExitFound;
 }
 

@@ -246,6 +246,19 @@ run regions "$work/empty.txt"
 [[ $code == 0 && $(wc -l <"$work/out") == 1 && -z $out ]] && pass ||
     fail regions_emptyFile_printsExactlyOneEmptyLine "exit $code" "$out"
 
+# The list stops where the window's does, and says so; exactly the limit is no cut.
+for ((i = 0; i < 10001; i++)); do
+    printf 'QV27A#a#b#Kota %d#1#null#\n' "$i"
+done >"$work/many_regions.txt"
+run regions "$work/many_regions.txt"
+[[ $code == 0 && $(wc -l <"$work/out") == 10000 && $(tail -n 1 "$work/out") == "Kota 9999" &&
+    $err_lines == 1 && $err == *"regions: the list stops at 10000 regions, as the window's does;"* ]] &&
+    pass || fail regions_pastTheLimit_saysSoOnStderr "exit $code" "$err_lines line(s): $err"
+head -n 10000 "$work/many_regions.txt" >"$work/limit_regions.txt"
+run regions "$work/limit_regions.txt"
+[[ $code == 0 && $(wc -l <"$work/out") == 10000 && -z $err ]] && pass ||
+    fail regions_exactlyTheLimit_isNoCut "exit $code" "$err"
+
 # --- listing ---------------------------------------------------------------------------------
 
 expect listing_rowsOfOneRegion 0 "QV27B | a | b | Kota Dua | 1 | - | BARU" "" -- \
