@@ -153,7 +153,7 @@ TEST(ReadCallbook, utf16AcrossManyReads_losesNoCharacter) {
 
 TEST(ReadCallbook, overlongLines_areSkippedButCounted) {
     TempFolder folder;
-    const std::string fits(kMaxLineBytes - 1, 'x');  // with its CR, exactly the limit
+    const std::string fits(kMaxLineBytes, 'x');  // exactly the limit, its CR LF aside
     const std::string inOneChunk(kMaxLineBytes + 1, 'y');
     const std::string acrossChunks(kReadChunkSize * 3, 'z');
     const auto file = folder.Write("a\r\n" + fits + "\r\n" + inOneChunk + "\r\nb\r\n" +
@@ -173,6 +173,36 @@ TEST(ReadCallbook, overlongLines_areSkippedButCounted) {
     EXPECT_EQ(scan.lines, 7u);
     EXPECT_EQ(LinesContaining(file, "z"), Lines{});
     EXPECT_EQ(LinesContaining(file, "y"), Lines{});
+}
+
+// The limit is on a line's text: its line end, however many CRs it has, does not count.
+TEST(ReadCallbook, lineOfExactlyTheLimit_isALineWhateverItsLineEnd) {
+    TempFolder folder;
+    const std::string member = "QV27ABC#Budi#Jl#Kota#1#null#baru";
+    const std::string longest = member + std::string(kMaxLineBytes - member.size(), 'x');
+    for (const std::string lineEnd : {"\n", "\r\n", "\r\r\n", "", "\r"}) {
+        SCOPED_TRACE(::testing::PrintToString(lineEnd));
+        const auto file = folder.Write("versi: 1\r\n" + longest + lineEnd);
+        EXPECT_EQ(AllLines(file), (Lines{"versi: 1", longest}));
+        EXPECT_EQ(LinesContaining(file, "QV27ABC"), Lines{longest});
+        const auto oneMore = folder.Write("versi: 1\r\n" + longest + "x" + lineEnd);
+        EXPECT_EQ(AllLines(oneMore), Lines{"versi: 1"});
+        EXPECT_EQ(LinesContaining(oneMore, "QV27ABC"), Lines{});
+    }
+}
+
+// However long the run of CRs before an LF, it is line end; followed by anything else, it is
+// data and makes the line too long.
+TEST(ReadCallbook, longRunsOfCarriageReturns_areLineEndOrTooLong) {
+    TempFolder folder;
+    const std::string run(3 * kReadChunkSize, '\r');
+    ScanSummary summary;
+    EXPECT_EQ(AllLines(folder.Write("a" + run + "\nb" + run + "x\nc\nd" + run), &summary),
+              (Lines{"a", "c", "d"}));  // the last line's CRs are its line end too
+    EXPECT_EQ(summary.lineEnding, LineEnding::LineFeed);
+    EXPECT_EQ(summary.overlongLines, 1u);
+    EXPECT_EQ(summary.linesWithSeveralCarriageReturns, 1u);
+    EXPECT_EQ(LinesContaining(folder.Write("a" + run + "\nb" + run + "x\nbc\n"), "b"), Lines{"bc"});
 }
 
 TEST(ReadCallbook, handlerFinishing_stopsTheScan) {
