@@ -24,6 +24,8 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 repo="$(cd "$here/.." && pwd)"
+# shellcheck source=progress.sh
+source "$here/progress.sh"
 
 qt_version=6.4.2
 prefix="${KALVERA_QT_WINDOWS:-$HOME/.cache/kalvera/qt6-windows-$qt_version}"
@@ -161,12 +163,13 @@ build_from_source() {
         rm -rf "$build" && mkdir -p "$build"
         (cd "$build" && "$source/configure" -prefix "$prefix" "${configure_options[@]}" \
             -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >>"$log" 2>&1)
+            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake 2>&1) |
+            show_progress --own-line 3>&1 >>"$log"
         printf '%s\n%s\n' "$stamp" "$prefix" >"$build/kalvera-configure.txt"
     fi
     echo "  building Qt $qt_version for Windows: 40 to 70 minutes on two cores (log: $log)"
     local started=$SECONDS
-    cmake --build "$build" -j "${KALVERA_JOBS:-$(nproc)}" >>"$log" 2>&1
+    cmake --build "$build" -j "${KALVERA_JOBS:-$(nproc)}" 2>&1 | show_progress --own-line 3>&1 >>"$log"
     claim_prefix
     cmake --install "$build" >>"$log" 2>&1
     write_stamp "built from $(basename "$source") in $(((SECONDS - started) / 60)) minutes"
