@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -31,6 +32,17 @@ std::string Utf16Callbook(bool bigEndian) {
     for (const char c : std::string_view(kFreshCallbook)) {  // ASCII: the high byte is zero
         text += bigEndian ? '\0' : c;
         text += bigEndian ? c : '\0';
+    }
+    return text;
+}
+
+std::string CallbookOfMembers(int members) {
+    std::string text = "versi: 2025-08-01 09:00\r\n";
+    for (int i = 0; i < members; ++i) {
+        char callsign[16];
+        std::snprintf(callsign, sizeof callsign, "QV27A%04d", i);
+        text +=
+            std::string(callsign) + "#Anggota#Jl. Panjang 1#Kab. Contoh#0001#2030-12-31#baru\r\n";
     }
     return text;
 }
@@ -137,6 +149,7 @@ void CallbookServer::AddRoutes() {
         {"/cr-only", 200, kPlain, kCrLineEnds},
         {"/cr-cr-lf", 200, kPlain, kCrCrLfLineEnds},
         {"/elsewhere/log.txt", 200, kPlain, kFreshCallbook},
+        {"/notice", 200, kPlain, kTextNotice},
     };
     for (const Fixed& route : fixed) {
         server_.Get(route.path, [route](const Request&, Response& res) {
@@ -220,6 +233,18 @@ void CallbookServer::AddRoutes() {
                 std::string(kFreshCallbook) + "QV27AAA#Anggota#Jl. Panjang 1#";
             return offset == 0 && sink.write(head.data(), head.size());
         });
+    });
+    // Chunks that end at line ends, half a callbook's worth, then the connection drops
+    // before the last chunk: every line that came is whole.
+    server_.Get("/chunked-cut-at-line-end", [](const Request&, Response& res) {
+        res.set_chunked_content_provider(kPlain, [](std::size_t offset, DataSink& sink) {
+            static const std::string half = CallbookOfMembers(200);
+            return offset == 0 && sink.write(half.data(), half.size());
+        });
+    });
+    // A version line and N member lines.
+    server_.Get(R"(/members/(\d+))", [](const Request& req, Response& res) {
+        res.set_content(CallbookOfMembers(std::stoi(req.matches[1])), kPlain);
     });
     // A version line of 60 MB, as long as announced.
     server_.Get("/long-version-line", [this](const Request&, Response& res) {
