@@ -53,6 +53,10 @@ bool NamesChunked(std::string_view codings) {
     return false;
 }
 
+bool IsHttps(std::string_view url) {
+    return url.size() > 6 && EqualsNoCase(url.substr(0, 6), "https:");
+}
+
 void InitialiseCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -223,7 +227,9 @@ bool HttpExchange::Start(const std::string& url) {
     CURL* easy = Easy(easy_);
     const bool set =
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+        // The one scheme of this URL: a libcurl built for plain HTTP knows no "https".
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, IsHttps(url) ? "https" : "http") ==
+            CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_USERAGENT, "Kalvera/" KALVERA_VERSION_TEXT) == CURLE_OK &&
         // Straight to the server, as the environment's proxy settings may not reach it.
