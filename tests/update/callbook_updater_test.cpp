@@ -221,6 +221,17 @@ TEST(SameOrigin, defaultPortWrittenOutOrNot_isTheSameOrigin) {
     EXPECT_FALSE(SameOrigin("http://host.example/a", "http://other.example/a"));
     EXPECT_FALSE(SameOrigin("http://127.0.0.1/a", "http://localhost/a"));
     EXPECT_FALSE(SameOrigin("http://host.example/a", "not a url"));
+    EXPECT_FALSE(SameOrigin("ftp://host.example/a", "ftp://host.example/a"));
+}
+
+TEST(ResolveUrl, locationsAbsoluteOrRelative) {
+    EXPECT_EQ(ResolveUrl("http://h.example/1028/log.txt", "/x/y"), "http://h.example/x/y");
+    EXPECT_EQ(ResolveUrl("http://h.example/1028/log.txt", "baru.txt"),
+              "http://h.example/1028/baru.txt");
+    EXPECT_EQ(ResolveUrl("http://h.example/1028/log.txt", "http://h.example:80/z"),
+              "http://h.example:80/z");
+    EXPECT_EQ(ResolveUrl("http://h.example/a", "https://other.example/b"),
+              "https://other.example/b");
 }
 
 // Behind a server that writes its own port 80 into every redirect.
