@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 #include <string_view>
 
@@ -68,7 +70,14 @@ CallbookServer::CallbookServer() {
 CallbookServer::~CallbookServer() {
     released_ = true;
     server_.stop();
-    thread_.join();
+    // Every route ends within seconds once released, and a stuck socket within httplib's read
+    // and write timeouts (5 s). Past this bound something hangs: say so and fail now rather
+    // than hold the test until ctest's timeout.
+    auto joined = std::async(std::launch::async, [this] { thread_.join(); });
+    if (joined.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        std::fprintf(stderr, "the test server did not stop within 30 s\n");
+        std::abort();
+    }
 }
 
 std::string CallbookServer::Url(const std::string& path) const {

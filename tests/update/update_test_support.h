@@ -84,7 +84,7 @@ inline QString ReadOnlyProgramFolder(const OldCallbookFolder& spare) {
 // when it did not start or did not end in time.
 inline std::optional<DownloadResult> RunDownload(
     CallbookUpdater& updater, const QUrl& source, const QString& file,
-    std::chrono::milliseconds bound = std::chrono::seconds(90)) {
+    std::chrono::milliseconds bound = std::chrono::seconds(60)) {
     std::optional<DownloadResult> result;
     QEventLoop loop;
     const auto connection = QObject::connect(&updater, &CallbookUpdater::finished, &loop,
