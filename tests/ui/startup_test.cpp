@@ -127,10 +127,10 @@ class StartupTest : public QObject {
     void startup_callbookWithoutMembers_saysItIsDamaged_data() {
         QTest::addColumn<QByteArray>("callbook");
         QTest::newRow("zeros") << QByteArray(1 << 20, '\0');
-        QTest::newRow("binary") << QByteArray(
+        static const char kBinary[] =
             "\x7F"
-            "ELF\x02\x01\x01\0\0\0#\xFF\xFE#",
-            16);
+            "ELF\x02\x01\x01\0\0\0#\xFF\xFE#";
+        QTest::newRow("binary") << QByteArray(kBinary, sizeof kBinary - 1);
         QTest::newRow("version line only") << QByteArray("versi: 2026-01-01\r\n");
         QTest::newRow("empty") << QByteArray();
     }
