@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -66,12 +67,6 @@ class LineSplitter {
             text.remove_prefix(take);
             Drain(onBlock);
         }
-    }
-    // Ends the text, handing the last blocks to `onBlock`.
-    template <typename OnBlock>
-    void Finish(const OnBlock& onBlock) {
-        End();
-        Drain(onBlock);
     }
 
     // What End would hand out as the last line, without ending: the text after the last whole
