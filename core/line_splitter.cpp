@@ -28,7 +28,7 @@ void LineSplitter::End() {
 }
 
 void LineSplitter::Abandon() {
-    start_ = end_ = scanned_ = 0;
+    start_ = end_ = scanned_ = trailingCrs_ = 0;
     skipping_ = crsCollapsed_ = false;
     ended_ = true;
 }
@@ -37,26 +37,28 @@ std::string_view LineSplitter::Buffered() const {
     return std::string_view(buffer_.get() + start_, end_ - start_);
 }
 
-std::size_t LineSplitter::PendingTextBytes() const {
-    std::size_t text = end_ - start_;
+void LineSplitter::ScanPending() {
     if (ending_ == LineEnding::LineFeed) {
-        while (text > 0 && buffer_[start_ + text - 1] == kCarriageReturn) {
-            --text;
+        std::size_t at = end_;
+        while (at > scanned_ && buffer_[at - 1] == kCarriageReturn) {
+            --at;
         }
+        trailingCrs_ = at == scanned_ ? trailingCrs_ + (end_ - scanned_) : end_ - at;
     }
-    return text;
+    scanned_ = end_;
+}
+
+std::size_t LineSplitter::PendingTextBytes() const {
+    return end_ - start_ - trailingCrs_;
 }
 
 void LineSplitter::CollapseCarriageReturns() {
-    if (ending_ != LineEnding::LineFeed) {
-        return;
-    }
-    const std::size_t run = end_ - start_ - PendingTextBytes();
-    if (run > kMaxLineBytes) {
+    if (trailingCrs_ > kMaxLineBytes) {
         // Two stand for them all: the line's text and whether its line end has several CRs
         // come out the same, and SettleCollapsedRun knows that there were many.
-        end_ -= run - 2;
+        end_ -= trailingCrs_ - 2;
         scanned_ = end_;
+        trailingCrs_ = 2;
         crsCollapsed_ = true;
     }
 }
@@ -75,6 +77,7 @@ bool LineSplitter::SettleCollapsedRun() {
         // The CRs were data after all: the line is longer than any line may be.
         skipping_ = true;
         start_ = scanned_ = at;
+        trailingCrs_ = 0;
     }
     return true;
 }
@@ -89,7 +92,7 @@ LineBlock LineSplitter::Next() {
         if (skipping_) {
             const void* found = std::memchr(buffer_.get() + start_, endByte, end_ - start_);
             if (found == nullptr) {
-                start_ = end_ = scanned_ = 0;
+                start_ = end_ = scanned_ = trailingCrs_ = 0;
                 if (ended_) {
                     skipping_ = false;
                     ++block.droppedLines;
@@ -109,12 +112,13 @@ LineBlock LineSplitter::Next() {
         if (last > scanned_) {
             block.text = std::string_view(buffer_.get() + start_, last - start_);
             start_ = scanned_ = last;
+            trailingCrs_ = 0;
             return block;
         }
-        scanned_ = end_;
+        ScanPending();
         if (PendingTextBytes() > kMaxLineBytes) {
             skipping_ = true;
-            start_ = end_ = scanned_ = 0;
+            start_ = end_ = scanned_ = trailingCrs_ = 0;
             continue;
         }
         CollapseCarriageReturns();
@@ -122,6 +126,7 @@ LineBlock LineSplitter::Next() {
             if (end_ > start_) {
                 block.text = std::string_view(buffer_.get() + start_, end_ - start_);
                 start_ = scanned_ = end_;
+                trailingCrs_ = 0;
                 crsCollapsed_ = false;
             } else {
                 block.end = true;

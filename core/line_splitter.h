@@ -92,6 +92,9 @@ class LineSplitter {
         }
     }
 
+    // Takes the bytes committed since the last look into the pending line's count of CRs at
+    // its end, so that each byte is looked at once however the text comes in.
+    void ScanPending();
     // The bytes of the pending line's text: without the CRs at its end, which are line end if
     // an LF follows.
     std::size_t PendingTextBytes() const;
@@ -106,7 +109,8 @@ class LineSplitter {
     LineEnding ending_;
     std::size_t start_ = 0;  // not handed out yet: [start_, end_)
     std::size_t end_ = 0;
-    std::size_t scanned_ = 0;  // [start_, scanned_) holds no line end
+    std::size_t scanned_ = 0;      // [start_, scanned_) holds no line end
+    std::size_t trailingCrs_ = 0;  // LF ends: the CRs that end [start_, scanned_)
     bool ended_ = false;
     bool skipping_ = false;      // inside a dropped line, until its end
     bool crsCollapsed_ = false;  // see Pending::crsBeyondLimit
