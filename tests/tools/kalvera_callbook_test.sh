@@ -323,12 +323,13 @@ done
 
 # --- check ----------------------------------------------------------------------------------
 
-expect check_sampleCallbook_reportsItsDateWithoutLeadingZeros 1 "$sample:11: warning: valid-until date \"2027-3-7\" is not written yyyy-mm-dd; the window shows it as written, not as dd-mm-yyyy" "" -- check "$sample"
 printf 'Database versi: 2026-12-01 #3\r\nQV27ABC#a#b#Kota#1#null#baru\r\n' >"$work/version_hash.txt"
 expect check_versionLineWithSeparatorAndBlanks_isNoMember 0 "" "" -- check "$work/version_hash.txt"
 # FILE as given is the start of each finding; given relative here, so that it reads the same
 # wherever the tool runs.
 cd "$work"
+cp "$sample" sample.txt
+expect check_sampleCallbook_reportsItsDateWithoutLeadingZeros 1 "sample.txt:11: warning: valid-until date \"2027-3-7\" is not written yyyy-mm-dd; the window shows it as written, not as dd-mm-yyyy" "" -- check sample.txt
 printf 'QV27abc#a#b#Kota#1#null#\r\nQV27ABD#a#b#KOTA#1#2025-02-30#perpanjang\r\nQV27ABD#a#b#Kota#1#null#\r\n' >"$work/check.txt"
 expect check_findings_gnuFormat_exit1 1 "check.txt:1: error: callsign \"QV27abc\" has lower-case letters; the window cannot find it
 check.txt:2: warning: valid-until date \"2025-02-30\" is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing
