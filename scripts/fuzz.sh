@@ -3,8 +3,8 @@
 # time, on a copy of its committed seed corpus kept in build-fuzz/fuzz-run/<target>/ (so the
 # seeds in the repository never change; what a run adds is kept there for the next run).
 #
-# Runtime: about 10 seconds per target, six targets, so about one minute, plus the build (one
-# to two minutes from scratch on two cores, depending on load; nothing when up to date).
+# Runtime: about 10 seconds per target, six targets, so about one minute, plus the build (half a
+# minute from scratch on two cores, more under load; nothing when up to date).
 #
 # One line per step on the terminal: the build, with its progress, then one row per target as
 # it finishes: executions, executions a second, libFuzzer's coverage (cov: code edges, ft:
