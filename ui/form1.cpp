@@ -307,9 +307,23 @@ void Form1::Frame2_MouseMove() {
 
 Form2& Form1::MenuForm() {
     if (!menuForm_) {
-        menuForm_ = new Form2(*this);
+        menuForm_ = new Form2(this);
+        connect(menuForm_, &Form2::LookupPanelChosen, this, &Form1::ShowLookupPanel);
+        connect(menuForm_, &Form2::CodeOfEthicsPanelChosen, this, &Form1::ShowCodeOfEthicsPanel);
+        connect(menuForm_, &Form2::DownloadChosen, this, &Form1::UNDUH_DB);
     }
     return *menuForm_;
+}
+
+// The panel to be shown is made visible before the other is hidden.
+void Form1::ShowLookupPanel() {
+    controls_.Frame1->setVisible(true);
+    controls_.Frame2->setVisible(false);
+}
+
+void Form1::ShowCodeOfEthicsPanel() {
+    controls_.Frame2->setVisible(true);
+    controls_.Frame1->setVisible(false);
 }
 
 void Form1::Label6_MouseUp(Qt::MouseButton button) {
@@ -317,7 +331,6 @@ void Form1::Label6_MouseUp(Qt::MouseButton button) {
         return;
     }
     Form2& menu = MenuForm();
-    menu.SetOBJ(this);
     if (isMinimized()) {
         return;
     }

@@ -107,6 +107,10 @@ class Form1 : public QWidget {
     void Frame2_MouseMove();
     void Form_Unload();
 
+    // What the menu's "Callsign" and "Kode Etik" do: show that panel in place of the other.
+    void ShowLookupPanel();
+    void ShowCodeOfEthicsPanel();
+
     // Shows the download panel, fetches the callbook over the local one and shows its version.
     // Returns at once while a download is running.
     void UNDUH_DB();
