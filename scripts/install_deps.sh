@@ -15,6 +15,7 @@ packages=(
     g++ cmake ninja-build pkg-config          # tool chain
     libgtest-dev                              # tests of the Qt-free code
     qt6-base-dev                              # the window (Widgets, Network, Test)
+    qt6-base-private-dev                      # the accessibility test's switch for Qt's events
     libcpp-httplib-dev                        # HTTP server inside the download tests
     fonts-wine                                # Tahoma
     xvfb xauth imagemagick                    # running and looking at the window without a display

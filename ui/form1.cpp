@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QStringList>
 #include <QWindow>
 
+#include "accessibility.h"
 #include "controls.h"
 #include "core/callbook_path.h"
 #include "core/callbook_record.h"
@@ -71,6 +73,7 @@ Form1::Form1(const QString& programFolder, const QString& sourceUrl,
       sourceUrl_(sourceUrl),
       clock_(std::move(clock)) {
     EnsureWindowFonts();
+    InstallAccessibleRoles();
     CreateControls();
     outerWidthTwips_ = width() * kTwipsPerPixel + kAssumedBorderPixels * kTwipsPerPixel;
     Form_Load();
@@ -163,6 +166,21 @@ void Form1::ShowDatabaseVersion() {
     if (banner.caption) {
         SetCaption(controls_.Label5, FromUtf8(*banner.caption));
     }
+    // The banner is no control a screen reader reaches by Tab: the window's description, and
+    // the search box's until the first lookup, carry it.
+    setAccessibleDescription(controls_.Label5->text());
+    DescribeSearchBox();
+}
+
+void Form1::DescribeSearchBox() {
+    QString description = lastLookup_;
+    if (description.isEmpty()) {
+        description = controls_.Label5->text();
+        if (menuHintPending_) {
+            description += QStringLiteral(". ") + QString::fromUtf8(kMenuHint);
+        }
+    }
+    controls_.txtCari->setAccessibleDescription(description);
 }
 
 void Form1::txtCari_Change() {
@@ -229,7 +247,7 @@ void Form1::LookupCallsign(const QString& key) {
     }
 
     // The focus stays in the search box, so a screen reader would not speak the result by
-    // itself: the box's description carries it and its change is announced.
+    // itself: it is announced, and the box's description keeps it for when the focus returns.
     QStringList summary;
     if (!BoxText(c.Data1[kCallsign]).isEmpty()) {
         for (std::size_t i = 0; i < c.Data1.size(); ++i) {
@@ -240,7 +258,9 @@ void Form1::LookupCallsign(const QString& key) {
     } else {
         summary << c.Label7->text();
     }
-    c.txtCari->setAccessibleDescription(summary.join(QStringLiteral(", ")));
+    lastLookup_ = summary.join(QStringLiteral(", "));
+    DescribeSearchBox();
+    Announce(this, lastLookup_);
 }
 
 // Command2, Combo1 and List1 are never shown, so no user reaches this listing.
@@ -324,6 +344,9 @@ void Form1::ShowLookupPanel() {
 void Form1::ShowCodeOfEthicsPanel() {
     controls_.Frame2->setVisible(true);
     controls_.Frame1->setVisible(false);
+    // Read out whole: a screen reader speaks only the line at the caret when the text gets the
+    // focus.
+    Announce(this, controls_.txtEtik->toPlainText());
 }
 
 void Form1::Label6_MouseUp(Qt::MouseButton button) {
@@ -368,6 +391,22 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     const Form1Controls& c = controls_;
     switch (event->type()) {
+        case QEvent::FocusIn:
+            // As a Windows edit box in a dialog: focus that comes by keyboard, or back from a
+            // box or the menu, selects the whole text, so what is typed next replaces it (the
+            // sample suffix at start-up). A click places the caret where it falls.
+            if (watched == c.txtCari &&
+                static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) {
+                c.txtCari->selectAll();
+            }
+            break;
+        case QEvent::FocusOut:
+            // The menu hint has been read with the box's first focus; once is enough.
+            if (watched == c.txtCari && menuHintPending_) {
+                menuHintPending_ = false;
+                DescribeSearchBox();
+            }
+            break;
         case QEvent::KeyPress:
             if (watched == c.txtCari) {
                 const auto* key = static_cast<QKeyEvent*>(event);

@@ -136,6 +136,9 @@ class Form1 : public QWidget {
     void LookupCallsign(const QString& key);
     void ListRegionMembers(const QByteArray& region);
     void ShowMissingCallbook();
+    // The search box's accessible description: the last lookup's result, or before the first
+    // one the version banner, with the menu hint until the box first loses the focus.
+    void DescribeSearchBox();
 
     std::filesystem::path programFolder_;
     QString sourceUrl_;
@@ -152,6 +155,8 @@ class Form1 : public QWidget {
     QPointer<Form2> menuForm_;
     CallbookUpdater updater_;
     DownloadOutcome lastDownload_ = DownloadOutcome::Failed;
+    QString lastLookup_;
+    bool menuHintPending_ = true;
     bool centred_ = false;
     bool awaitingFrame_ = false;
     bool unloaded_ = false;

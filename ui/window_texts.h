@@ -17,6 +17,9 @@ inline constexpr char kDownloadDoneCaption[] = "Selesai";
 inline constexpr char kDownloadFailedMessage[] =
     "Database gagal diunduh. Database lama tetap dipakai.";
 
+// "Menu" is a label, out of the Tab order: how the keyboard opens its pop-up, for screen readers.
+inline constexpr char kMenuHint[] = "F10 atau Alt+M membuka menu";
+
 // Index 0 is Sunday.
 inline constexpr std::array<const char*, 7> kDayNames = {
     "Minggu", "Senin", "Selasa", "Rabu", "Kamis", "Jumat", "Sabtu",
