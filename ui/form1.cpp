@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -353,13 +354,18 @@ void Form1::Label6_MouseUp(Qt::MouseButton button) {
     if (button != Qt::LeftButton) {
         return;
     }
+    PopUpMenu(MenuOpening::ByPointer);
+}
+
+void Form1::PopUpMenu(MenuOpening how) {
     Form2& menu = MenuForm();
     if (isMinimized()) {
         return;
     }
     const TwipsRect label = GeometryTwips(controls_.Label6);
     menu.PopUp(
-        mapToGlobal(QPoint(TwipsToPixels(label.left), TwipsToPixels(label.top + label.height))));
+        mapToGlobal(QPoint(TwipsToPixels(label.left), TwipsToPixels(label.top + label.height))),
+        how == MenuOpening::ByKeyboard);
 }
 
 void Form1::Form_Unload() {
@@ -391,15 +397,21 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     const Form1Controls& c = controls_;
     switch (event->type()) {
-        case QEvent::FocusIn:
+        case QEvent::FocusIn: {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             // As a Windows edit box in a dialog: focus that comes by keyboard, or back from a
             // box or the menu, selects the whole text, so what is typed next replaces it (the
             // sample suffix at start-up). A click places the caret where it falls.
-            if (watched == c.txtCari &&
-                static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) {
+            if (watched == c.txtCari && reason != Qt::MouseFocusReason) {
                 c.txtCari->selectAll();
             }
+            // Qt tells screen readers nothing when the focus comes back from a closed pop-up.
+            if ((watched == c.txtCari || watched == c.txtEtik) && reason == Qt::PopupFocusReason) {
+                QAccessibleEvent focus(watched, QAccessible::Focus);
+                QAccessible::updateAccessibility(&focus);
+            }
             break;
+        }
         case QEvent::FocusOut:
             // The menu hint has been read with the box's first focus; once is enough.
             if (watched == c.txtCari && menuHintPending_) {

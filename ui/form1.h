@@ -129,6 +129,9 @@ class Form1 : public QWidget {
     void CentreOnScreen();
     void SetOuterWidthTwips(int twips);
     Form2& MenuForm();
+    enum class MenuOpening { ByPointer, ByKeyboard };
+    // Opens the menu under "Menu", as releasing the left button over it does.
+    void PopUpMenu(MenuOpening how);
 
     void Form_Load();
     void LoadRegionList();

@@ -471,6 +471,7 @@ void Form1::CreateControls() {
     connect(c.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(c.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     c.txtCari->installEventFilter(this);
+    c.txtEtik->installEventFilter(this);
     c.Label6->installEventFilter(this);
     c.Label6->setMouseTracking(true);
     for (QFrame* frame : {c.Frame1, c.Frame2}) {
@@ -502,7 +503,8 @@ void Form1::CreateControls() {
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_F10), QKeySequence(Qt::ALT | Qt::Key_M)}) {
         auto* shortcut = new QShortcut(keys, this);
-        connect(shortcut, &QShortcut::activated, this, [this] { Label6_MouseUp(Qt::LeftButton); });
+        connect(shortcut, &QShortcut::activated, this,
+                [this] { PopUpMenu(MenuOpening::ByKeyboard); });
     }
 
     c.txtCari->setFocus();

@@ -56,7 +56,8 @@ Form2::Form2(QWidget* owner) : QWidget(owner, Qt::Window) {
     connect(mUnduh, &QAction::triggered, this, &Form2::mUnduh_Click);
 }
 
-void Form2::PopUp(const QPoint& globalPosition) {
+void Form2::PopUp(const QPoint& globalPosition, bool onFirstItem) {
+    mMenu->setActiveAction(onFirstItem ? mCallsign : nullptr);
     mMenu->exec(globalPosition);
 }
 

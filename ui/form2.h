@@ -17,8 +17,10 @@ class Form2 : public QWidget {
     explicit Form2(QWidget* owner);
 
     // Opens mMenu at `globalPosition` (its top-left corner) and returns when an item has been
-    // chosen and its signal handled, or the pop-up was dismissed.
-    void PopUp(const QPoint& globalPosition);
+    // chosen and its signal handled, or the pop-up was dismissed. `onFirstItem`, for a menu
+    // opened from the keyboard: it opens with its first item highlighted, as a menu bar does,
+    // so that a screen reader tells where the focus went (and where it comes back to).
+    void PopUp(const QPoint& globalPosition, bool onFirstItem = false);
 
     void mCallsign_Click();
     void mKode_Click();

@@ -152,6 +152,30 @@ class AccessibilityTest : public QObject {
         QCOMPARE(Accessible(c.txtCari)->text(QAccessible::Name), QStringLiteral("Suffix callsign"));
     }
 
+    // A screen reader speaks a box's text run by run: each character must lie in one, or it is
+    // left out.
+    void lineEdits_haveOneAttributeRunOverTheirText() {
+        QVERIFY(ShowActive(*form_));
+        SearchFor(*form_, QStringLiteral("bgs"));
+        const Form1Controls& c = form_->Controls();
+        for (QWidget* box :
+             {static_cast<QWidget*>(c.txtCari), c.Data1[kCallsign], c.Data1[kStatus]}) {
+            QAccessibleTextInterface* text = Accessible(box)->textInterface();
+            QVERIFY(text);
+            const int count = text->characterCount();
+            for (int offset = 0; offset < count; ++offset) {
+                int start = -1;
+                int end = -1;
+                text->attributes(offset, &start, &end);
+                QVERIFY2(start <= offset && offset < end, qPrintable(box->objectName()));
+            }
+            QCOMPARE(text->text(0, count), Accessible(box)->text(QAccessible::Value));
+        }
+        QCOMPARE(Accessible(c.Data1[kStatus])->text(QAccessible::Value), QStringLiteral("INVALID"));
+        QVERIFY(Accessible(c.Data1[kStatus])->state().readOnly);
+        QVERIFY(Accessible(c.txtCari)->state().editable);
+    }
+
     // The result is announced whatever it is, the same member twice included, and stays in
     // the search box's description for when the focus comes back.
     void lookup_announcesItsOutcome() {
@@ -182,6 +206,16 @@ class AccessibilityTest : public QObject {
         QCOMPARE(Announcements(), QStringList({form_->Controls().txtEtik->toPlainText()}));
         QVERIFY(ChooseFromMenu(*form_, "mCallsign").opened);
         QCOMPARE(Announcements().size(), 1);
+    }
+
+    // Qt itself says nothing when the focus comes back from the menu.
+    void menuClosed_focusIsToldAgain() {
+        QVERIFY(ShowActive(*form_));
+        Seen().clear();
+        QVERIFY(ReleaseOverMenu(*form_, Qt::LeftButton).opened);
+        QVERIFY(std::any_of(Seen().cbegin(), Seen().cend(), [this](const SeenEvent& event) {
+            return event.type == QAccessible::Focus && event.object == form_->Controls().txtCari;
+        }));
     }
 
     // The banner is no stop of the Tab order: the window carries it, and the search box until
