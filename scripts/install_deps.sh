@@ -19,6 +19,7 @@ packages=(
     libcpp-httplib-dev                        # HTTP server inside the download tests
     fonts-wine                                # Tahoma
     xvfb xauth imagemagick                    # running and looking at the window without a display
+    openbox xdotool dbus at-spi2-core python3-pyatspi  # the window with a screen reader's eyes
 )
 STEP_LOG=$(cd "$here/.." && pwd)/build/setup.log
 while (($#)); do
