@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #endif
 
 namespace kalvera {
@@ -47,6 +48,18 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 void UseBinaryStandardStreams() {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // A console shows the bytes it is given in its output code page (437 or 850 on most
+    // machines), so that an accented name came out as box-drawing signs. It reads them as UTF-8
+    // while the program runs and gets its code page back at exit; pipes and files get the same
+    // bytes either way.
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ||
+        GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
+        static const UINT previous = GetConsoleOutputCP();
+        if (previous != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
+            std::atexit([] { SetConsoleOutputCP(previous); });
+        }
+    }
 }
 
 #else

@@ -11,7 +11,8 @@ namespace kalvera {
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
 // Standard output and error write bytes exactly as the program writes them: on Windows no
-// LF is turned into CR LF, so output is the same on every system.
+// LF is turned into CR LF, so output is the same on every system; and a Windows console shows
+// them as the UTF-8 they are.
 void UseBinaryStandardStreams();
 
 }  // namespace kalvera
