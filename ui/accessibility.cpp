@@ -174,9 +174,11 @@ void ShowAsOneObject(QWidget* widget) {
 
 // Qt 6.8 has the designed way to say this, QAccessibleAnnouncementEvent; Qt 6.4 lacks it, and
 // a changed name or description reaches AT-SPI without its new text, which Orca cannot speak.
-// Until then the text is the name of a notification object that is hidden and shown again:
-// screen readers speak a notification as it appears. It is an empty widget of no size, so the
-// window looks the same.
+// Until then the text goes two ways. On AT-SPI it is the name of a notification object that is
+// hidden and shown again: screen readers speak a notification as it appears. On Windows, where
+// Qt tells UI Automation nothing of an object being shown, it is a change of that object's value
+// to the text, which Qt raises as a UI Automation notification event. The object is an empty
+// widget of no size, so the window looks the same.
 void Announce(QWidget* window, const QString& text) {
     auto* announcer = window->findChild<Announcer*>(QString(), Qt::FindDirectChildrenOnly);
     if (!announcer) {
@@ -188,6 +190,8 @@ void Announce(QWidget* window, const QString& text) {
     announcer->hide();
     announcer->setAccessibleName(text);
     announcer->show();
+    QAccessibleValueChangeEvent said(announcer, text);
+    QAccessible::updateAccessibility(&said);
 }
 
 }  // namespace kalvera

@@ -24,6 +24,7 @@ struct SeenEvent {
     QObject* object;
     QAccessible::Role role;
     QString name;
+    QVariant value;  // of a value change
 };
 
 QList<SeenEvent>& Seen() {
@@ -34,18 +35,27 @@ QList<SeenEvent>& Seen() {
 void Record(QAccessibleEvent* event) {
     QAccessibleInterface* iface = event->accessibleInterface();
     Seen().append({event->type(), event->object(), iface ? iface->role() : QAccessible::NoRole,
-                   iface ? iface->text(QAccessible::Name) : QString()});
+                   iface ? iface->text(QAccessible::Name) : QString(),
+                   event->type() == QAccessible::ValueChanged
+                       ? static_cast<QAccessibleValueChangeEvent*>(event)->value()
+                       : QVariant()});
 }
 
-// What each notification that appeared said, in order.
+// What each notification that appeared said, in order: AT-SPI takes it from the notification
+// being shown, UI Automation from its value changing to a text.
 QStringList Announcements() {
-    QStringList spoken;
+    QStringList shown;
+    QStringList valued;
     for (const SeenEvent& event : Seen()) {
-        if (event.type == QAccessible::ObjectShow && event.role == QAccessible::Notification) {
-            spoken << event.name;
+        if (event.role == QAccessible::Notification && event.type == QAccessible::ObjectShow) {
+            shown << event.name;
+        }
+        if (event.role == QAccessible::Notification && event.type == QAccessible::ValueChanged) {
+            valued << event.value.toString();
         }
     }
-    return spoken;
+    return shown == valued ? shown
+                           : QStringList{"shown:"} + shown + QStringList{"valued:"} + valued;
 }
 
 QAccessibleInterface* Accessible(QObject* object) {
