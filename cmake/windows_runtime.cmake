@@ -34,14 +34,14 @@ set(runtime_commands
 
 if(TARGET Kalvera)
     set(qt_dlls "")
-    foreach(module Core Gui Widgets Network)
+    foreach(module Core Gui Widgets)
         list(APPEND qt_dlls $<TARGET_FILE:Qt6::${module}>)
     endforeach()
     install(FILES ${kalvera_mingw_runtime} ${qt_dlls} DESTINATION ${kalvera_folder})
-    # Qt Test is for the window tests only.
+    # Qt Test and Qt Network (the tests' own servers) are for the tests only.
     list(APPEND runtime_commands
         COMMAND ${CMAKE_COMMAND} -E copy_if_different ${qt_dlls} $<TARGET_FILE:Qt6::Test>
-                ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+                $<TARGET_FILE:Qt6::Network> ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 
     # Pairs of plugin and the folder it must lie in, beside the executable. The window tests
     # also need the offscreen platform, which stays out of the package.

@@ -49,6 +49,13 @@ bool TryGetField(std::string_view line, std::size_t index, std::string_view& fie
 // by the scan (ReadCallbookLinesContaining) before anything is split.
 bool FieldMatchesKey(const CallbookRecord& record, std::size_t index, std::string_view key);
 
+// A member line, as the download and the start-up count them: its first field, blanks around
+// it aside, looks like a callsign (1 to 4 letters, 1 to 4 digits, up to 8 letters or digits,
+// in any letter case, as "QV27ABC"), and it holds at least the six separators of seven
+// fields. Blanks are space, tab, CR, form feed and vertical tab. A version line that happens
+// to have this shape counts as a member line too.
+bool IsMemberLine(std::string_view line);
+
 // Both halves of the key test on a single line.
 bool LineMatchesKey(std::string_view line, std::string_view key, std::size_t index);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 #include "region_list.h"
@@ -7,11 +8,14 @@
 
 namespace kalvera {
 
-// What the window needs at start-up, from a single pass over the file: the region list and
-// the version banner.
+// What the window needs at start-up, from a single pass over the file: the region list, the
+// version banner and whether the file holds any member at all.
 struct CallbookOverview {
     RegionList regions;
     VersionBanner version;
+    // Lines that IsMemberLine takes for a member. None in a file that exists and was read
+    // whole means it is damaged or is not a callbook (zeros left by a power cut, say).
+    std::uint64_t memberLines = 0;
 };
 
 CallbookOverview QueryRegionsAndVersion(const std::filesystem::path& callbook);

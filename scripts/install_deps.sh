@@ -14,8 +14,9 @@ source "$here/steps.sh"
 packages=(
     g++ cmake ninja-build pkg-config          # tool chain
     libgtest-dev                              # tests of the Qt-free code
-    qt6-base-dev                              # the window (Widgets, Network, Test)
+    qt6-base-dev                              # the window (Widgets, Test; Network for tests)
     qt6-base-private-dev                      # the accessibility test's switch for Qt's events
+    libcurl4-openssl-dev                      # the download's HTTP client
     libcpp-httplib-dev                        # HTTP server inside the download tests
     fonts-wine                                # Tahoma
     xvfb xauth imagemagick                    # running and looking at the window without a display

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Kalvera for Windows, from a fresh clone on Debian 12: installs what it needs (apt-get), gets
-# Qt for Windows (scripts/build_qt_windows.sh), cross-builds Kalvera.exe and kalvera-callbook.exe
+# Qt for Windows (scripts/build_qt_windows.sh) and libcurl for Windows
+# (scripts/build_curl_windows.sh), cross-builds Kalvera.exe and kalvera-callbook.exe
 # with MinGW-w64 in build-windows/, runs the Windows tests under Wine, and writes
 # build-windows/Kalvera-<version>-win64.zip, which holds one folder, Kalvera/. The zip is then
 # unpacked into a folder with a non-ASCII name and checked there under Wine once more.
@@ -46,6 +47,10 @@ step "Qt for Windows"
 scripts/build_qt_windows.sh
 qt_prefix=$(scripts/build_qt_windows.sh --print-prefix)
 
+step "libcurl for Windows"
+scripts/build_curl_windows.sh
+curl_prefix=$(scripts/build_curl_windows.sh --print-prefix)
+
 step "cpp-httplib's single header for the Windows download tests"
 scripts/fetch_debian_source.sh --log "$log" cpp-httplib "$build/deps"
 
@@ -58,7 +63,7 @@ step "Cross-building Kalvera.exe, kalvera-callbook.exe and the tests"
 build_started=$SECONDS
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-    -DQT_WINDOWS_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr \
+    -DQT_WINDOWS_PREFIX="$qt_prefix" -DCURL_WINDOWS_PREFIX="$curl_prefix" -DQT_HOST_PATH=/usr \
     -DKALVERA_LINUX_TOOL="$build/linux-tool/bin/kalvera-callbook" >>"$log" 2>&1
 cmake --build "$build" -j "$jobs" >>"$log" 2>&1
 build_seconds=$((SECONDS - build_started))

@@ -76,6 +76,7 @@ Form1::Form1(const QString& programFolder, const QString& sourceUrl,
     EnsureWindowFonts();
     InstallAccessibleRoles();
     CreateControls();
+    ConnectUpdater();
     outerWidthTwips_ = width() * kTwipsPerPixel + kAssumedBorderPixels * kTwipsPerPixel;
     Form_Load();
 }
@@ -127,6 +128,15 @@ void Form1::Form_Load() {
     SetCaption(c.Label3, FooterNotice(clock_().date().year()));
     c.txtEtik->setPlainText(CodeOfEthicsText());
     ShowDatabaseVersion();
+    ShowDamagedCallbook();
+}
+
+void Form1::ShowDamagedCallbook() {
+    if (startupMembers_ && *startupMembers_ == 0) {
+        MessageBoxes::Show(this, {QString::fromUtf8(kDamagedCallbookMessage),
+                                  FromUtf8(kMissingCallbookTitle), QMessageBox::Warning});
+    }
+    startupMembers_.reset();
 }
 
 void Form1::ShowMissingCallbook() {
@@ -142,6 +152,9 @@ void Form1::LoadRegionList() {
     // Silent about a missing or unreadable file: the banner reports it.
     if (overview.regions.fileMissing) {
         return;
+    }
+    if (!overview.regions.readError) {
+        startupMembers_ = overview.memberLines;
     }
     regions_ = std::move(overview.regions.regions);
     // Shown as text; the bytes as stored stay with each item, as they are the listing's key.

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -111,11 +112,17 @@ class Form1 : public QWidget {
     void ShowLookupPanel();
     void ShowCodeOfEthicsPanel();
 
-    // Shows the download panel, fetches the callbook over the local one and shows its version.
-    // Returns at once while a download is running.
+    // Shows the download panel and starts fetching the callbook over the local one; returns
+    // at once. When the transfer has ended the panel goes and the banner shows the installed
+    // version (downloadEnded follows). Does nothing while a download is running.
     void UNDUH_DB();
-    // True only when the new callbook was installed over sLocalFile.
+    // Starts the transfer of sSourceUrl over sLocalFile; false when one is running already.
+    // The transfer ends on the event loop, with DownloadEnded.
     bool DownloadFile(const QString& sSourceUrl, const QString& sLocalFile);
+
+  signals:
+    // A download started by UNDUH_DB has ended and the window shows its outcome.
+    void downloadEnded(kalvera::DownloadOutcome outcome);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -139,6 +146,11 @@ class Form1 : public QWidget {
     void LookupCallsign(const QString& key);
     void ListRegionMembers(const QByteArray& region);
     void ShowMissingCallbook();
+    // At start-up: a log.txt that holds no member at all is named, not left to every lookup.
+    void ShowDamagedCallbook();
+    void ConnectUpdater();
+    void DownloadEnded(const DownloadResult& result);
+    bool ConfirmShrink(const ShrinkQuestion& question);
     // The search box's accessible description: the last lookup's result, or before the first
     // one the version banner, with the menu hint until the box first loses the focus.
     void DescribeSearchBox();
@@ -150,6 +162,8 @@ class Form1 : public QWidget {
     std::vector<std::string> regions_;
     // The banner found by start-up's pass over the file, until start-up shows it.
     std::optional<VersionBanner> startupBanner_;
+    // Member lines start-up found in a log.txt it could read whole; none when it could not.
+    std::optional<std::uint64_t> startupMembers_;
     std::array<QString, kDayNames.size()> DayNames;
     std::array<QString, kMonthNames.size()> MonthNames;
     QString CurrentDayName;
@@ -157,7 +171,6 @@ class Form1 : public QWidget {
     std::function<QDateTime()> clock_;
     QPointer<Form2> menuForm_;
     CallbookUpdater updater_;
-    DownloadOutcome lastDownload_ = DownloadOutcome::Failed;
     QString lastLookup_;
     bool menuHintPending_ = true;
     bool centred_ = false;

@@ -1,7 +1,9 @@
 // Fetching the chapter's current callbook over the local one, with the download panel.
 
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QStringList>
 #include <QUrl>
 
 #include "form1.h"
@@ -15,17 +17,28 @@ namespace {
 
 constexpr int kDownloadPanelTop = 2745;
 
+QString Title() {
+    return QString::fromUtf8(kMissingCallbookTitle.data(),
+                             static_cast<qsizetype>(kMissingCallbookTitle.size()));
+}
+
 }  // namespace
 
+void Form1::ConnectUpdater() {
+    connect(&updater_, &CallbookUpdater::finished, this,
+            [this](const DownloadResult& result) { DownloadEnded(result); });
+    updater_.SetConfirmation(
+        [this](const ShrinkQuestion& question) { return ConfirmShrink(question); });
+}
+
 bool Form1::DownloadFile(const QString& sSourceUrl, const QString& sLocalFile) {
-    lastDownload_ = updater_.Download(QUrl(sSourceUrl), sLocalFile).Outcome();
-    return lastDownload_ == DownloadOutcome::Installed;
+    return updater_.Start(QUrl(sSourceUrl), sLocalFile);
 }
 
 void Form1::UNDUH_DB() {
-    // The transfer waits in a local event loop, so the menu can be used meanwhile; a second
+    // The transfer runs on the event loop, so the menu can be used meanwhile; a second
     // download is not started.
-    if (updater_.IsBusy()) {
+    if (updater_.IsBusy() || unloaded_) {
         return;
     }
     QFrame* panel = controls_.Frame3;
@@ -37,22 +50,34 @@ void Form1::UNDUH_DB() {
     SetTopTwips(panel, kDownloadPanelTop);
     SetCaption(progress, QString::fromUtf8(kDownloadingCaption));
     SetLeftTwips(progress, CentredLeft(GeometryTwips(panel).width, GeometryTwips(progress).width));
-    // Painted now, so the panel is seen even if the transfer gives the loop little to do.
-    panel->repaint();
+    DownloadFile(sourceUrl_, CallbookFile());
+}
 
-    const bool installed = DownloadFile(sourceUrl_, CallbookFile());
-    if (lastDownload_ == DownloadOutcome::Cancelled) {
-        return;  // the window is closing
+bool Form1::ConfirmShrink(const ShrinkQuestion& question) {
+    const QString text =
+        QString::fromUtf8(kShrinkQuestion).arg(question.newMembers).arg(question.installedMembers);
+    return MessageBoxes::Ask(this, {text, Title(), QMessageBox::Question});
+}
+
+// The rest of UNDUH_DB, once the transfer has ended.
+void Form1::DownloadEnded(const DownloadResult& result) {
+    const DownloadOutcome outcome = result.Outcome();
+    if (outcome == DownloadOutcome::Cancelled) {
+        emit downloadEnded(outcome);  // the window is closing: nothing more to show
+        return;
     }
-    SetCaption(progress, QString::fromUtf8(kDownloadDoneCaption));
-    panel->setVisible(false);
-    if (!installed) {
-        MessageBoxes::Show(
-            this, {QString::fromUtf8(kDownloadFailedMessage),
-                   QString::fromUtf8(kMissingCallbookTitle.data(), kMissingCallbookTitle.size()),
-                   QMessageBox::Warning});
+    SetCaption(controls_.Label4, QString::fromUtf8(kDownloadDoneCaption));
+    controls_.Frame3->setVisible(false);
+    if (outcome == DownloadOutcome::Failed) {
+        QStringList lines{QString::fromUtf8(kDownloadFailedLine), DownloadFailureReason(result)};
+        // Only a callbook that is there goes on being used; the first download has none.
+        if (QFileInfo(CallbookFile()).isFile()) {
+            lines << QString::fromUtf8(kOldCallbookKeptLine);
+        }
+        MessageBoxes::Show(this, {lines.join(QLatin1Char('\n')), Title(), QMessageBox::Warning});
     }
     ShowDatabaseVersion();
+    emit downloadEnded(outcome);
 }
 
 }  // namespace kalvera

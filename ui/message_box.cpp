@@ -1,11 +1,18 @@
 #include "message_box.h"
 
+#include <QPushButton>
+
 namespace kalvera {
 namespace {
 
 MessageBoxes::Observer& CurrentObserver() {
     static MessageBoxes::Observer observer;
     return observer;
+}
+
+bool& CurrentAnswer() {
+    static bool yes = false;
+    return yes;
 }
 
 }  // namespace
@@ -22,8 +29,30 @@ void MessageBoxes::Show(QWidget* parent, const MessageRequest& request) {
     box.exec();
 }
 
+bool MessageBoxes::Ask(QWidget* parent, const MessageRequest& request) {
+    MessageRequest asked = request;
+    asked.question = true;
+    if (const auto& observer = CurrentObserver()) {
+        observer(asked);
+        return CurrentAnswer();
+    }
+    QWidget* owner = parent && parent->isVisible() ? parent : nullptr;
+    QMessageBox box(request.icon, request.title, request.text, QMessageBox::NoButton, owner);
+    QPushButton* yes = box.addButton(QStringLiteral("Ya"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Tidak"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 void MessageBoxes::SetObserver(Observer observer) {
     CurrentObserver() = std::move(observer);
+    CurrentAnswer() = false;
+}
+
+void MessageBoxes::SetAnswer(bool yes) {
+    CurrentAnswer() = yes;
 }
 
 }  // namespace kalvera

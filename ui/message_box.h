@@ -13,6 +13,7 @@ struct MessageRequest {
     QString text;
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool question = false;  // asked with Ask: Ya and Tidak
 };
 
 class MessageBoxes {
@@ -22,7 +23,12 @@ class MessageBoxes {
 
     // Shows a modal box with an OK button only; returns when it is closed.
     static void Show(QWidget* parent, const MessageRequest& request);
+    // Shows a modal question with the buttons Ya and Tidak and returns true for Ya. Tidak is
+    // the default button, and Escape or closing the box answers Tidak too.
+    static bool Ask(QWidget* parent, const MessageRequest& request);
     static void SetObserver(Observer observer);
+    // While an observer is set, what Ask answers (Tidak unless told otherwise).
+    static void SetAnswer(bool yes);
 };
 
 }  // namespace kalvera

@@ -4,6 +4,49 @@
 
 namespace kalvera {
 
+QString DownloadFailureReason(const DownloadResult& result) {
+    switch (result.failure) {
+        case DownloadFailure::None:
+        case DownloadFailure::Declined:
+        case DownloadFailure::Cancelled:
+            return {};
+        case DownloadFailure::WriteFailed:
+            return QStringLiteral(
+                "Folder program tidak bisa ditulisi. Pindahkan folder Kalvera "
+                "ke Dokumen, lalu coba lagi.");
+        case DownloadFailure::Unreachable:
+            return QStringLiteral(
+                "Tidak bisa tersambung ke server database. Periksa sambungan "
+                "internet, lalu coba lagi.");
+        case DownloadFailure::ConnectTimeout:
+            return QStringLiteral(
+                "Server database tidak menjawab. Periksa sambungan internet, "
+                "lalu coba lagi.");
+        case DownloadFailure::HttpStatus:
+            return QStringLiteral(
+                       "Server database menjawab dengan kesalahan (HTTP %1). Coba lagi "
+                       "nanti.")
+                .arg(result.httpStatus);
+        case DownloadFailure::NotCallbook:
+        case DownloadFailure::Compressed:
+        case DownloadFailure::TooLarge:
+            return QStringLiteral("Berkas yang dikirim server bukan database anggota.");
+        case DownloadFailure::RedirectToOtherHost:
+        case DownloadFailure::TooManyRedirects:
+        case DownloadFailure::UnsupportedSource:
+            return QStringLiteral(
+                "Server mengalihkan unduhan ke alamat lain; database hanya "
+                "diambil dari server KORA.");
+        case DownloadFailure::CutShort:
+        case DownloadFailure::NetworkError:
+            return QStringLiteral("Unduhan terputus sebelum selesai. Coba lagi nanti.");
+        case DownloadFailure::IdleTimeout:
+        case DownloadFailure::DeadlineExceeded:
+            return QStringLiteral("Unduhan terlalu lambat dan dihentikan. Coba lagi nanti.");
+    }
+    return {};
+}
+
 QString FooterNotice(int year) {
     return QStringLiteral("Hak Cipta %1 - Biro Data dan Informasi KORA Wirasena").arg(year) +
            QStringLiteral("\r\n") +

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "kalvera/version.h"
+#include "update/download_result.h"
 
 namespace kalvera {
 
@@ -14,8 +15,18 @@ inline constexpr char kApplicationTitle[] = "Kalvera";
 
 inline constexpr char kDownloadingCaption[] = "Sedang mengunduh database, mohon tunggu..";
 inline constexpr char kDownloadDoneCaption[] = "Selesai";
-inline constexpr char kDownloadFailedMessage[] =
-    "Database gagal diunduh. Database lama tetap dipakai.";
+// The failure box: this line, one that says why (DownloadFailureReason), and the last line
+// only when an old callbook is there to go on with.
+inline constexpr char kDownloadFailedLine[] = "Database gagal diunduh.";
+inline constexpr char kOldCallbookKeptLine[] = "Database lama tetap dipakai.";
+// The question before a callbook with far fewer members replaces the installed one.
+inline constexpr char kShrinkQuestion[] =
+    "Database baru hanya berisi %1 anggota; database yang terpasang berisi %2 anggota. "
+    "Tetap pasang?";
+// Start-up, when log.txt is there but holds no member at all.
+inline constexpr char kDamagedCallbookMessage[] =
+    "Database rusak atau kosong: log.txt tidak berisi data anggota.\n"
+    "Unduh database terbaru lewat Menu \u2192 Unduh Database.";
 
 // "Menu" is a label, out of the Tab order: how the keyboard opens its pop-up, for screen readers.
 inline constexpr char kMenuHint[] = "F10 atau Alt+M membuka menu";
@@ -29,6 +40,10 @@ inline constexpr std::array<const char*, 12> kMonthNames = {
     "Januari", "Pebruari", "Maret",     "April",   "Mei",      "Juni",
     "Juli",    "Agustus",  "September", "Oktober", "Nopember", "Desember",
 };
+
+// Why a download failed, in one line a member can act on; empty for a download that did not
+// fail (installed, declined by the member, or cancelled).
+QString DownloadFailureReason(const DownloadResult& result);
 
 // Two lines joined by CR LF: the rights holder with `year`, then the association and its
 // province.

@@ -89,6 +89,8 @@ std::string_view Describe(ContentVerdict verdict) {
             return "UTF-16 ending in half a character";
         case ContentVerdict::NoCallbookLine:
             return "no member or version line";
+        case ContentVerdict::NoMemberLine:
+            return "no member line";
         case ContentVerdict::TooManyOddLines:
             return "too many lines that are neither member nor version lines";
     }
@@ -153,8 +155,8 @@ void CallbookContentCheck::LineTally::StepCallsign(char c) {
     }
 }
 
-bool CallbookContentCheck::LineTally::Decided() const {
-    return nonBlank && (marker || (callsign == Callsign::Yes && separators >= kMemberSeparators));
+bool CallbookContentCheck::LineTally::IsMember() const {
+    return callsign == Callsign::Yes && separators >= kMemberSeparators;
 }
 
 void CallbookContentCheck::LineTally::AddRun(std::string_view run) {
@@ -176,8 +178,8 @@ void CallbookContentCheck::LineTally::AddRun(std::string_view run) {
     heldCrs = trailingCrs;
     length += data.size();
     overlong = overlong || length > kMaxLineBytes;
-    if (Decided()) {
-        return;  // a member or version line whatever else it holds
+    if (IsMember()) {
+        return;  // a member line whatever else it holds
     }
     nonBlank =
         nonBlank || std::any_of(data.begin(), data.end(), [](char c) { return !IsBlank(c); });
@@ -190,7 +192,7 @@ void CallbookContentCheck::LineTally::AddRun(std::string_view run) {
          at = data.find(kFieldSeparator, at + 1)) {
         ++separators;
     }
-    if (!Decided()) {
+    if (!marker && !IsMember()) {
         MatchMarker(data);
     }
 }
@@ -223,24 +225,33 @@ void CallbookContentCheck::LineTally::MatchMarker(std::string_view data) {
     }
 }
 
-int CallbookContentCheck::LineTally::KindOfCurrent() const {
+CallbookContentCheck::LineKind CallbookContentCheck::LineTally::KindOfCurrent() const {
     if (!nonBlank) {
-        return 0;
+        return LineKind::Empty;
     }
-    const bool member = callsign == Callsign::Yes && separators >= kMemberSeparators;
-    return member || marker ? 1 : 2;
+    if (IsMember()) {
+        return LineKind::Member;
+    }
+    return marker ? LineKind::Version : LineKind::Odd;
+}
+
+CallbookContentCheck::LineCounts CallbookContentCheck::LineTally::CountsWithCurrent() const {
+    LineCounts with = counts;
+    with.Add(KindOfCurrent());
+    return with;
+}
+
+void CallbookContentCheck::LineCounts::Add(LineKind kind) {
+    members += kind == LineKind::Member ? 1 : 0;
+    versions += kind == LineKind::Version ? 1 : 0;
+    odd += kind == LineKind::Odd ? 1 : 0;
 }
 
 void CallbookContentCheck::LineTally::EndLine() {
-    const int kind = KindOfCurrent();
-    memberOrVersionLines += kind == 1 ? 1 : 0;
-    oddLines += kind == 2 ? 1 : 0;
-    const std::uint64_t tallied = memberOrVersionLines;
-    const std::uint64_t odd = oddLines;
+    const LineCounts tallied = CountsWithCurrent();
     const bool wasOverlong = overlong;
     *this = LineTally{};
-    memberOrVersionLines = tallied;
-    oddLines = odd;
+    counts = tallied;
     overlong = wasOverlong;
 }
 
@@ -452,19 +463,25 @@ ContentVerdict CallbookContentCheck::Verdict() const {
     if (halfUnit_) {
         return ContentVerdict::BrokenUtf16;
     }
-    const LineTally& lines = ChosenTally();
-    const int last = lines.KindOfCurrent();
-    const std::uint64_t good = lines.memberOrVersionLines + (last == 1 ? 1 : 0);
-    const std::uint64_t odd = lines.oddLines + (last == 2 ? 1 : 0);
+    const LineCounts lines = ChosenTally().CountsWithCurrent();
+    const std::uint64_t good = lines.members + lines.versions;
     if (good == 0) {
         return ContentVerdict::NoCallbookLine;
     }
     const std::uint64_t tolerated =
-        std::max(kOddLinesAlwaysAllowed, (good + odd) * kOddLinesPerHundred / 100);
-    if (odd > tolerated) {
+        std::max(kOddLinesAlwaysAllowed, (good + lines.odd) * kOddLinesPerHundred / 100);
+    if (lines.odd > tolerated) {
         return ContentVerdict::TooManyOddLines;
     }
+    // A version line, a notice that mentions a version: not a callbook of any chapter.
+    if (lines.members == 0) {
+        return ContentVerdict::NoMemberLine;
+    }
     return ContentVerdict::Plausible;
+}
+
+std::uint64_t CallbookContentCheck::MemberLines() const {
+    return ChosenTally().CountsWithCurrent().members;
 }
 
 bool CallbookContentCheck::EndsWithLineEnd() const {

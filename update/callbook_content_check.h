@@ -30,6 +30,7 @@ enum class ContentVerdict {
     BrokenUtf16,      // UTF-16 ending in half a code unit
     NoCallbookLine,   // neither a member line nor a version line
     TooManyOddLines,  // more lines that are neither than the tolerance above
+    NoMemberLine,     // version lines and a few others, but not a single member
 };
 
 // Short English words for logs.
@@ -45,7 +46,7 @@ std::string_view Describe(ContentVerdict verdict);
 //   like a callsign (blanks around it aside: 1 to 4 letters, 1 to 4 digits, up to 8 letters
 //   or digits, in any letter case, as "QV27ABC") and which holds at least the six '#' of
 //   seven fields; or a version line, which contains "versi: "; apart from the few odd lines
-//   tolerated above, and with at least one member or version line;
+//   tolerated above, and with at least one member line;
 // - no line longer than kMaxLineBytes (counted as UTF-8), no NUL, no HTML tag (<html,
 //   <head, <body, <title, <script, <style, <!doctype, any case) in the first
 //   kHtmlSniffChars characters.
@@ -67,12 +68,23 @@ class CallbookContentCheck {
     // rejected: how much of the body was looked at then depends on the chunks.
     bool EndsWithLineEnd() const;
     std::uint64_t Size() const { return size_; }
+    // Member lines in everything fed so far, the last line counted even without its line end.
+    std::uint64_t MemberLines() const;
 
   private:
     enum class Encoding : std::uint8_t { Undecided, EightBit, Utf16Le, Utf16Be };
 
     // Where the first field stands against the shape of a callsign.
     enum class Callsign : std::uint8_t { Blanks, Letters, Digits, Suffix, Trailing, Yes, No };
+
+    enum class LineKind : std::uint8_t { Empty, Member, Version, Odd };
+
+    struct LineCounts {
+        std::uint64_t members = 0;
+        std::uint64_t versions = 0;  // version lines that are not also member lines
+        std::uint64_t odd = 0;
+        void Add(LineKind kind);
+    };
 
     // The lines of one way of cutting the text: the line being read and the lines before it.
     struct LineTally {
@@ -85,19 +97,18 @@ class CallbookContentCheck {
         bool marker = false;
         bool nonBlank = false;
 
-        std::uint64_t memberOrVersionLines = 0;
-        std::uint64_t oddLines = 0;
+        LineCounts counts;      // of the lines before this one
         bool overlong = false;  // some line, this one included, exceeded kMaxLineBytes
 
         // Adds text that holds no line end of this way of cutting. CRs at its end are held
         // back: line end if an LF follows, data otherwise.
         void AddRun(std::string_view run);
         void EndLine();
-        // 0: empty, 1: member or version line, 2: odd.
-        int KindOfCurrent() const;
+        LineKind KindOfCurrent() const;
+        LineCounts CountsWithCurrent() const;
 
       private:
-        bool Decided() const;
+        bool IsMember() const;
         void StepCallsign(char c);
         void MatchMarker(std::string_view data);
     };

@@ -3,14 +3,23 @@
 #include <QLoggingCategory>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
 #include <cstdint>
-#include <string_view>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "update/callbook_content_check.h"
+#include "update/download_result.h"
 
 namespace kalvera {
+
+class HttpExchange;
+class PendingCallbook;
+struct HttpHead;
+enum class HttpEnd;
 
 // Every download says here how it ended and why: "kalvera.update".
 Q_DECLARE_LOGGING_CATEGORY(lcUpdate)
@@ -18,82 +27,89 @@ Q_DECLARE_LOGGING_CATEGORY(lcUpdate)
 // Where the chapter publishes its current callbook. Not configurable by users.
 inline constexpr char kCallbookSourceUrl[] = "http://callbook.korawirasena.or.id/1028/log.txt";
 
+// At most this many redirects, each to the source's own origin.
+inline constexpr int kMaxRedirects = 5;
+
 struct DownloadTimeouts {
-    std::chrono::milliseconds connect{15000};    // until the server answers at all
+    std::chrono::milliseconds connect{15000};    // until the server's answer has come
     std::chrono::milliseconds idle{30000};       // longest stretch without any data
     std::chrono::milliseconds deadline{120000};  // the whole transfer, redirects included
 };
 
-enum class DownloadOutcome {
-    Installed,  // a complete, plausible callbook replaced the local file
-    Failed,     // nothing changed on disk
-    Cancelled,  // Cancel() or the application quitting ended it; nothing changed on disk
+// What the member is asked before a callbook with far fewer members replaces theirs.
+struct ShrinkQuestion {
+    std::uint64_t newMembers = 0;
+    std::uint64_t installedMembers = 0;
 };
 
-// Why a download did not install anything.
-enum class DownloadFailure {
-    None,                 // installed
-    Busy,                 // another download was running
-    UnsupportedSource,    // not an http or https URL
-    Unreachable,          // no network, host unknown, connection refused
-    ConnectTimeout,       // no answer within DownloadTimeouts::connect
-    IdleTimeout,          // no data within DownloadTimeouts::idle
-    DeadlineExceeded,     // not done within DownloadTimeouts::deadline
-    HttpStatus,           // an answer other than 200 (DownloadResult::httpStatus)
-    TooManyRedirects,     // a loop, or more hops than allowed
-    RedirectToOtherHost,  // the callbook's source is fixed; another host is not it
-    NetworkError,         // any other failure of the transfer or the protocol
-    CutShort,             // the body ended before it was whole
-    TooLarge,             // more than kMaxCallbookBytes, announced or sent
-    Compressed,           // a content encoding other than identity
-    NotCallbook,          // the body is not a callbook (DownloadResult::verdict)
-    WriteFailed,          // the program folder took no temporary file, or the rename failed
-    Cancelled,            // Cancel(), the updater destroyed or the application quitting
-};
-
-// Short English words for logs.
-std::string_view Describe(DownloadFailure failure);
-
-struct DownloadResult {
-    DownloadFailure failure = DownloadFailure::None;
-    int httpStatus = 0;  // of the final answer; 0 when none came
-    // What the body received so far looked like (NotCallbook says why it is not one).
-    ContentVerdict verdict = ContentVerdict::Empty;
-    std::uint64_t bodyBytes = 0;
-
-    DownloadOutcome Outcome() const;
-};
+// True when a body with `newMembers` member lines must be confirmed before it replaces a
+// callbook with `installedMembers`: it has fewer than half as many.
+bool NeedsConfirmation(std::uint64_t newMembers, std::uint64_t installedMembers);
 
 // Fetches a callbook over HTTP and installs it over a local file only when it arrived whole
-// and is a callbook (CallbookContentCheck); the old file is never touched otherwise.
-// Redirects are followed only within the source's origin (scheme, host and port), five at most.
+// and is a callbook (CallbookContentCheck); the old file is never touched otherwise. Whole
+// means what HTTP's framing proves: every chunk up to the last one, exactly Content-Length
+// bytes, or, for a body framed only by the closing connection, text that ends with a line
+// end. Redirects are followed only within the source's origin, kMaxRedirects at most.
+//
+// Runs on the Qt event loop of the thread that owns it, without a nested loop: Start()
+// returns at once and finished() tells the end.
 class CallbookUpdater : public QObject {
     Q_OBJECT
   public:
     explicit CallbookUpdater(QObject* parent = nullptr);
-    // Safe in the middle of a Download (from inside its event loop): that Download then
-    // returns Cancelled.
+    // A running download ends at once, with nothing installed and no finished() signal.
     ~CallbookUpdater() override;
 
-    // Blocks the caller but not the window: waits in a local event loop, so the window keeps
-    // painting. Returns at once with Busy while another download is running. Logs its end
-    // to lcUpdate.
-    DownloadResult Download(const QUrl& source, const QString& localFile);
-
+    // Starts fetching `source` for `localFile` (log.txt in the program folder). Returns false,
+    // and nothing else happens, while another download runs. Otherwise finished() follows,
+    // always from the event loop and never from inside Start: also for a source that is not
+    // http or https, and for a folder that cannot be written, which fail before any request.
+    bool Start(const QUrl& source, const QString& localFile);
     bool IsBusy() const;
-    // Ends a running Download with Cancelled; harmless when none runs.
+    // Ends a running download: finished() reports Cancelled. Harmless when none runs.
     void Cancel();
 
     void SetTimeouts(const DownloadTimeouts& timeouts);
+    // Asked before a callbook with far fewer members than the installed one replaces it
+    // (NeedsConfirmation); true installs it. Without an answerer such a callbook is declined.
+    // The question may wait for the member: the download is over by then, only the
+    // temporary file waits.
+    void SetConfirmation(std::function<bool(const ShrinkQuestion&)> confirm);
+
+  signals:
+    void finished(const kalvera::DownloadResult& result);
 
   private:
-    class Transfer;
-
-    DownloadResult Fetch(const QUrl& source, const QString& localFile);
+    bool OnHead(const HttpHead& head);
+    bool OnBody(std::string_view bytes);
+    void OnEnd(HttpEnd end, const std::string& detail);
+    bool StartExchange(const std::string& url);
+    // Why the finished transfer is not a callbook to install, or None.
+    DownloadFailure Judge(HttpEnd end) const;
+    // Ends the download: installs or discards, logs, and emits finished() from the loop.
+    void Finish(DownloadFailure failure, const std::string& detail = {});
+    void Stop(DownloadFailure why);
 
     DownloadTimeouts timeouts_;
-    // Lives in the frame of the running Download, which outlives any use of this pointer.
-    Transfer* running_ = nullptr;
+    std::function<bool(const ShrinkQuestion&)> confirm_;
+
+    // The running download; all reset by Start.
+    bool busy_ = false;
+    QUrl source_;
+    QString localFile_;
+    std::unique_ptr<HttpExchange> exchange_;
+    std::unique_ptr<PendingCallbook> pending_;
+    CallbookContentCheck check_;
+    QTimer watchdog_;  // the connect timeout until the answer's headers, then the idle one
+    QTimer deadline_;
+    DownloadResult result_;
+    DownloadFailure stop_ = DownloadFailure::None;  // why the transfer was ended early
+    bool answered_ = false;                         // the final answer's headers came
+    bool framedByClose_ = false;  // neither a length nor chunks: the close ends the body
+    int redirects_ = 0;
+    std::string redirectTo_;  // the next hop, once a 3xx answer was accepted
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace kalvera

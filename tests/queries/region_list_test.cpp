@@ -124,10 +124,18 @@ TEST(QueryRegionsAndVersion, onePass_givesWhatTheTwoQueriesGive) {
     EXPECT_EQ(overview.regions.regions, QueryRegions(file).regions);
     EXPECT_EQ(overview.version.caption, QueryDatabaseVersion(file).caption);
     EXPECT_EQ(overview.version.caption, "Database Data versi: 2 WIB");
+    EXPECT_EQ(overview.memberLines, 2u);
 
     const CallbookOverview missing = QueryRegionsAndVersion(folder.Path() / "absent.txt");
     EXPECT_TRUE(missing.regions.fileMissing);
     EXPECT_TRUE(missing.version.fileMissing);
+}
+
+TEST(QueryRegionsAndVersion, fileWithoutMembers_countsNone) {
+    TempFolder folder;
+    EXPECT_EQ(QueryRegionsAndVersion(folder.Write(std::string(4096, '\0'))).memberLines, 0u);
+    EXPECT_EQ(QueryRegionsAndVersion(folder.Write("versi: 1\r\nQV27ABC#a#b\r\n")).memberLines, 0u);
+    EXPECT_EQ(QueryRegionsAndVersion(folder.Write("")).memberLines, 0u);
 }
 
 TEST(QueryRegionMembers, regionInEitherSpelling_isListedOnceInFileOrder) {

@@ -122,6 +122,42 @@ class StartupTest : public QObject {
         QCOMPARE(form.Controls().Label5->text(), QStringLiteral("Database versi:"));
     }
 
+    // A log.txt without a single member (zeros left by a power cut, a binary file, a notice)
+    // is named at start-up, once; it is not the missing-callbook box, and lookups go on.
+    void startup_callbookWithoutMembers_saysItIsDamaged_data() {
+        QTest::addColumn<QByteArray>("callbook");
+        QTest::newRow("zeros") << QByteArray(1 << 20, '\0');
+        static const char kBinary[] =
+            "\x7F"
+            "ELF\x02\x01\x01\0\0\0#\xFF\xFE#";
+        QTest::newRow("binary") << QByteArray(kBinary, sizeof kBinary - 1);
+        QTest::newRow("version line only") << QByteArray("versi: 2026-01-01\r\n");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void startup_callbookWithoutMembers_saysItIsDamaged() {
+        QFETCH(QByteArray, callbook);
+        const ProgramFolder folder(callbook);
+        const RecordedBoxes recorded;
+        Form1 form(folder.Path());
+        QCOMPARE(recorded.boxes.size(), 1);
+        QCOMPARE(recorded.boxes[0].text,
+                 QStringLiteral("Database rusak atau kosong: log.txt tidak berisi data anggota.\n"
+                                "Unduh database terbaru lewat Menu \u2192 Unduh Database."));
+        QCOMPARE(recorded.boxes[0].title, QStringLiteral("Informasi"));
+        QCOMPARE(recorded.boxes[0].icon, QMessageBox::Warning);
+        SearchFor(form, QStringLiteral("ABC"));
+        QCOMPARE(form.Controls().Label7->text(), QStringLiteral("QV27ABC tidak ditemukan!"));
+        QCOMPARE(recorded.boxes.size(), 1);
+    }
+
+    void startup_callbookWithAMember_saysNothing() {
+        const ProgramFolder folder(QByteArray(4096, '\0') + "\r\n" + Member("QV27ABC", "Budi"));
+        const RecordedBoxes recorded;
+        const Form1 form(folder.Path());
+        QVERIFY(recorded.boxes.isEmpty());
+    }
+
     // The regions and the banner come from one pass: a large callbook is read once at start.
     void startup_readsTheCallbookOnce() {
         const ProgramFolder folder("versi: 1\r\n" + Member("QV27ABC", "Budi") + "versi: 2\r\n");

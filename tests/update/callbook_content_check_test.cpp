@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/callbook_reader.h"
+#include "core/callbook_record.h"
 
 namespace {
 
@@ -126,7 +127,10 @@ TEST(CallbookContentCheckTest, memberAndVersionLines_makeACallbook) {
     const std::string m(kMember);
     ExpectCases({
         {"published", kCallbook, ContentVerdict::Plausible},
-        {"version line only", "versi: 2025\r\n", ContentVerdict::Plausible},
+        {"version line only", "versi: 2025\r\n", ContentVerdict::NoMemberLine},
+        {"notice that mentions a version",
+         "Mohon maaf, layanan dipindahkan.\r\nSilakan gunakan aplikasi versi: terbaru.\r\n",
+         ContentVerdict::NoMemberLine},
         {"member lines only", m + "\r\n" + m + "\r\n", ContentVerdict::Plausible},
         {"last line without line end", kCallbook + m, ContentVerdict::Plausible, false},
         {"lone LF", "versi: 2025\n" + m + "\n", ContentVerdict::Plausible},
@@ -137,13 +141,14 @@ TEST(CallbookContentCheckTest, memberAndVersionLines_makeACallbook) {
          "qv27abc#b#c#d#e#f#g\r\nYB0ZZ#b#c#d#e#f#g\r\n \tQV27A1B \t#b#c#d#e#f#g\r\n",
          ContentVerdict::Plausible},
         {"more fields than seven", m + "#x#y\r\n", ContentVerdict::Plausible},
-        {"marker inside a longer text", "versversi: 2025\r\n", ContentVerdict::Plausible},
+        {"marker inside a longer text", "versversi: 2025\r\n" + m + "\r\n",
+         ContentVerdict::Plausible},
         {"marker case respected", "Database Versi: 2025\r\n", ContentVerdict::NoCallbookLine},
         {"marker without blank", "Database versi:2025\r\n", ContentVerdict::NoCallbookLine},
         {"marker across a line end", "Database ver\nsi: 2025\r\n", ContentVerdict::NoCallbookLine},
         {"marker broken by a CR inside the line", "Database ver\rsi: 2025\n",
          ContentVerdict::NoCallbookLine},
-        {"marker after held CRs", "\r\rversi: 2025\n", ContentVerdict::Plausible},
+        {"marker after held CRs", "\r\rversi: 2025\n" + m + "\n", ContentVerdict::Plausible},
     });
 }
 
@@ -166,6 +171,26 @@ TEST(CallbookContentCheckTest, memberLine_needsCallsignShapeAndSixSeparators) {
         {"style rule", "a{color:#111}#b#c#d#e#f#g\r\n", ContentVerdict::NoCallbookLine},
         {"empty first field", "#QV27ABC#c#d#e#f#g\r\n", ContentVerdict::NoCallbookLine},
     });
+}
+
+TEST(CallbookContentCheckTest, memberLines_areCountedAsTheStartUpCountsThem) {
+    const std::string m = std::string(kMember) + "\r\n";
+    CallbookContentCheck check;
+    check.Feed(std::string(kVersion) + "\r\ncatatan\r\n" + Repeat(m, 3));
+    EXPECT_EQ(check.MemberLines(), 3u);
+    check.Feed(kMember);  // the last line counts without its line end
+    EXPECT_EQ(check.MemberLines(), 4u);
+
+    for (const std::string_view line :
+         {"QV27ABC#b#c#d#e#f#g", " qv27a1b\t#b#c#d#e#f#", "YB0ZZ#b#c#d#e#f#g#h",
+          "QV27ABC#b#c#d#e#f", "QV27 ABC#b#c#d#e#f#g", "2025#b#c#d#e#f#g", "ABCDE1#b#c#d#e#f#g",
+          "QV27#b#c#d#e#f#g", "QV27ABCDEFGH#b#c#d#e#f#g", "QV27ABCDEFGHI#b#c#d#e#f#g",
+          "QV2712345#b#c#d#e#f#g", "QV27ABC versi: 1#b#c#d#e#f#g", "#QV27ABC#c#d#e#f#g",
+          "Q1A-#b#c#d#e#f#g"}) {
+        CallbookContentCheck one;
+        one.Feed(line);
+        EXPECT_EQ(one.MemberLines() == 1, IsMemberLine(line)) << line;
+    }
 }
 
 TEST(CallbookContentCheckTest, oddLines_toleratedUpToThreeOrOnePerHundred) {
@@ -217,7 +242,8 @@ TEST(CallbookContentCheckTest, editorFormats_areReadAsText) {
     ExpectCases({
         {"UTF-16 LE", Utf16(callbook, false), ContentVerdict::Plausible},
         {"UTF-16 BE", Utf16(callbook, true), ContentVerdict::Plausible},
-        {"UTF-16 without line end", Utf16(u"versi: 2025", false), ContentVerdict::Plausible, false},
+        {"UTF-16 without line end", Utf16(u"versi: 2025\rQV27ABC#b#c#d#e#f#g", false),
+         ContentVerdict::Plausible, false},
         {"UTF-16 ending in half a unit", Utf16(callbook, false) + "Q", ContentVerdict::BrokenUtf16,
          false},
         {"UTF-16 without mark", Utf16(callbook, false, false), ContentVerdict::ContainsNul, false},
@@ -252,7 +278,8 @@ TEST(CallbookContentCheckTest, longestLine_isKMaxLineBytesCountedWithoutItsEnd) 
         {"one byte more, last line", kCallbook + longest + "x", ContentVerdict::LineTooLong, false},
         {"UTF-16 counted as UTF-8", Utf16(u"versi: " + wide + u"\r\n", false),
          ContentVerdict::LineTooLong, false},
-        {"UTF-16 one short", Utf16(u"versi: " + wide.substr(1) + u"x\r\n", false),
+        {"UTF-16 one short",
+         Utf16(u"versi: " + wide.substr(1) + u"x\r\nQV27ABC#b#c#d#e#f#g\r\n", false),
          ContentVerdict::Plausible},
         {"held CRs that turn out data", longest + "\rx\n", ContentVerdict::LineTooLong, false},
         // Long only when cut at LF: fine as long as no LF comes.

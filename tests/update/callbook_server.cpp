@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 #include <string_view>
 
@@ -35,6 +38,17 @@ std::string Utf16Callbook(bool bigEndian) {
     return text;
 }
 
+std::string CallbookOfMembers(int members) {
+    std::string text = "versi: 2025-08-01 09:00\r\n";
+    for (int i = 0; i < members; ++i) {
+        char callsign[16];
+        std::snprintf(callsign, sizeof callsign, "QV27A%04d", i);
+        text +=
+            std::string(callsign) + "#Anggota#Jl. Panjang 1#Kab. Contoh#0001#2030-12-31#baru\r\n";
+    }
+    return text;
+}
+
 CallbookServer::CallbookServer() {
     // One request per connection. A body without length or chunks ends when the connection
     // closes, and the server would otherwise keep it open for a next request first.
@@ -56,7 +70,14 @@ CallbookServer::CallbookServer() {
 CallbookServer::~CallbookServer() {
     released_ = true;
     server_.stop();
-    thread_.join();
+    // Every route ends within seconds once released, and a stuck socket within httplib's read
+    // and write timeouts (5 s). Past this bound something hangs: say so and fail now rather
+    // than hold the test until ctest's timeout.
+    auto joined = std::async(std::launch::async, [this] { thread_.join(); });
+    if (joined.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        std::fprintf(stderr, "the test server did not stop within 30 s\n");
+        std::abort();
+    }
 }
 
 std::string CallbookServer::Url(const std::string& path) const {
@@ -137,6 +158,7 @@ void CallbookServer::AddRoutes() {
         {"/cr-only", 200, kPlain, kCrLineEnds},
         {"/cr-cr-lf", 200, kPlain, kCrCrLfLineEnds},
         {"/elsewhere/log.txt", 200, kPlain, kFreshCallbook},
+        {"/notice", 200, kPlain, kTextNotice},
     };
     for (const Fixed& route : fixed) {
         server_.Get(route.path, [route](const Request&, Response& res) {
@@ -220,6 +242,18 @@ void CallbookServer::AddRoutes() {
                 std::string(kFreshCallbook) + "QV27AAA#Anggota#Jl. Panjang 1#";
             return offset == 0 && sink.write(head.data(), head.size());
         });
+    });
+    // Chunks that end at line ends, half a callbook's worth, then the connection drops
+    // before the last chunk: every line that came is whole.
+    server_.Get("/chunked-cut-at-line-end", [](const Request&, Response& res) {
+        res.set_chunked_content_provider(kPlain, [](std::size_t offset, DataSink& sink) {
+            static const std::string half = CallbookOfMembers(200);
+            return offset == 0 && sink.write(half.data(), half.size());
+        });
+    });
+    // A version line and N member lines.
+    server_.Get(R"(/members/(\d+))", [](const Request& req, Response& res) {
+        res.set_content(CallbookOfMembers(std::stoi(req.matches[1])), kPlain);
     });
     // A version line of 60 MB, as long as announced.
     server_.Get("/long-version-line", [this](const Request&, Response& res) {

@@ -29,6 +29,11 @@ inline constexpr char kCrCrLfLineEnds[] =
     "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan\r\r\n";
 // kFreshCallbook in UTF-16 with its byte-order mark.
 std::string Utf16Callbook(bool bigEndian);
+// A version line and `members` member lines QV27A0000, QV27A0001, ...
+std::string CallbookOfMembers(int members);
+// A plain-text notice whose second line mentions a version, as a hosting service may serve.
+inline constexpr char kTextNotice[] =
+    "Mohon maaf, layanan dipindahkan.\r\nSilakan gunakan aplikasi versi: terbaru.\r\n";
 
 // A Wi-Fi login page as hotspots send it: status 200, no content type, no <html> or
 // <!doctype> at the start, and a line of many '#'.

@@ -1,9 +1,18 @@
 #pragma once
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "update/callbook_updater.h"
 
 namespace kalvera::testing {
 
@@ -12,14 +21,27 @@ inline const QByteArray kOldCallbook =
     "versi: 2020-01-01 08:00\r\n"
     "QV27OLD#Lama#Jl. Lama 1#Kab. Lama#0001#2099-12-31#baru\r\n";
 
-// A program folder of its own, holding the old callbook.
+// Writes `bytes` to `path`, or ends the test run: a test must never go on over a file it
+// believes it wrote.
+inline void WriteOrDie(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size() || !file.flush()) {
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
+        std::abort();
+    }
+}
+
+// A program folder of its own, holding the old callbook, or `callbook` when given.
 class OldCallbookFolder {
   public:
-    OldCallbookFolder() {
-        QFile file(CallbookPath());
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(kOldCallbook);
+    explicit OldCallbookFolder(const QByteArray& callbook = kOldCallbook) {
+        if (!folder_.isValid()) {
+            std::fprintf(stderr, "no temporary folder: %s\n", qPrintable(folder_.errorString()));
+            std::abort();
         }
+        WriteOrDie(CallbookPath(), callbook);
     }
 
     QString Path() const { return folder_.path(); }
@@ -38,6 +60,45 @@ class OldCallbookFolder {
   private:
     QTemporaryDir folder_;
 };
+
+// A program folder whose log.txt cannot be replaced, as in Program Files or on a read-only
+// share, or an empty string when this run cannot make one. On Linux it comes from the test's
+// wrapper (tests/support/read_only_folder.sh): root may write anywhere, so there a read-only
+// bind mount makes it. On Windows log.txt is marked read-only, as attrib +r does.
+inline QString ReadOnlyProgramFolder(const OldCallbookFolder& spare) {
+    if (const char* given = std::getenv("KALVERA_READ_ONLY_FOLDER"); given && *given) {
+        return QString::fromLocal8Bit(given);
+    }
+#ifdef _WIN32
+    QFile::setPermissions(spare.CallbookPath(), QFileDevice::ReadOwner | QFileDevice::ReadUser |
+                                                    QFileDevice::ReadGroup |
+                                                    QFileDevice::ReadOther);
+    return QFileInfo(spare.CallbookPath()).isWritable() ? QString() : spare.Path();
+#else
+    (void)spare;
+    return {};
+#endif
+}
+
+// Starts a download and waits for its end on a local event loop, `bound` at most: nullopt
+// when it did not start or did not end in time.
+inline std::optional<DownloadResult> RunDownload(
+    CallbookUpdater& updater, const QUrl& source, const QString& file,
+    std::chrono::milliseconds bound = std::chrono::seconds(60)) {
+    std::optional<DownloadResult> result;
+    QEventLoop loop;
+    const auto connection = QObject::connect(&updater, &CallbookUpdater::finished, &loop,
+                                             [&](const DownloadResult& ended) {
+                                                 result = ended;
+                                                 loop.quit();
+                                             });
+    QTimer::singleShot(bound, &loop, &QEventLoop::quit);
+    if (updater.Start(source, file)) {
+        loop.exec();
+    }
+    QObject::disconnect(connection);
+    return result;
+}
 
 // A port of 127.0.0.1 that was free a moment ago and that nobody listens on now.
 inline QString UnusedPortUrl() {

@@ -2,8 +2,8 @@
 // how the menu starts it, and what a second request or closing the window does while it runs.
 
 #include <QFrame>
-#include <QNetworkProxy>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <chrono>
 
 #include "callbook_server.h"
@@ -21,16 +21,29 @@ const QString kOldBanner = QStringLiteral("Database versi: 2020-01-01 08:00 WIB"
 const QString kDownloading = QStringLiteral("Sedang mengunduh database, mohon tunggu..");
 const QString kDone = QStringLiteral("Selesai");
 
-// The window over a folder holding the old callbook. Every message box it shows is recorded,
-// with whether the download panel was up at that moment.
+const QString kFailed = QStringLiteral("Database gagal diunduh.");
+const QString kOldKept = QStringLiteral("Database lama tetap dipakai.");
+
+// The window over a folder holding the old callbook, or `callbook`. Every message box it
+// shows is recorded, with whether the download panel was up at that moment; a question is
+// answered with `answer`.
 struct Scene {
-    explicit Scene(const QString& source) : form(folder.Path(), source) {
+    explicit Scene(const QString& source, const QByteArray& callbook = kOldCallbook)
+        : folder(callbook), form(folder.Path(), source) {
         MessageBoxes::SetObserver([this](const MessageRequest& box) {
             boxes.append(box);
             panelUpAtBox.append(!form.Controls().Frame3->isHidden());
         });
     }
     ~Scene() { MessageBoxes::SetObserver({}); }
+
+    // Runs "Unduh Database" and waits until the window shows how it ended; false when it did
+    // not end in time.
+    [[nodiscard]] bool Download() {
+        QSignalSpy ended(&form, &Form1::downloadEnded);
+        form.UNDUH_DB();
+        return ended.wait(60000);
+    }
 
     OldCallbookFolder folder;
     Form1 form;
@@ -46,12 +59,12 @@ class WindowDownloadTest : public QObject {
     QString Url(const char* path) const { return QString::fromStdString(server_->Url(path)); }
 
     // Downloads /gated: `whileHeld` sees the window while the server holds its answer back.
-    void DownloadWhileGated(Form1& form, const std::function<void()>& whileHeld) {
-        QTimer::singleShot(0, &form, [this, whileHeld] {
-            whileHeld();
-            server_->OpenGate();
-        });
+    [[nodiscard]] bool DownloadWhileGated(Form1& form, const std::function<void()>& whileHeld) {
+        QSignalSpy ended(&form, &Form1::downloadEnded);
         form.UNDUH_DB();
+        whileHeld();
+        server_->OpenGate();
+        return ended.wait(60000);
     }
 
     std::unique_ptr<CallbookServer> server_;
@@ -59,7 +72,6 @@ class WindowDownloadTest : public QObject {
   private slots:
     void initTestCase() {
         QApplication::setQuitOnLastWindowClosed(false);
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         server_ = std::make_unique<CallbookServer>();
     }
     void cleanupTestCase() { server_.reset(); }
@@ -71,7 +83,10 @@ class WindowDownloadTest : public QObject {
         const QStringList regions = ComboItems(form);
         const int before = server_->Requests("/1028/log.txt");
         QVERIFY(ShowActive(form));
+        QSignalSpy ended(&form, &Form1::downloadEnded);
         QVERIFY(ChooseFromMenu(form, "mUnduh").opened);
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(ended.at(0).at(0).value<DownloadOutcome>(), DownloadOutcome::Installed);
         QCOMPARE(server_->Requests("/1028/log.txt") - before, 1);
         QCOMPARE(scene.folder.CallbookBytes(), QByteArray(kFreshCallbook));
         QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
@@ -88,49 +103,75 @@ class WindowDownloadTest : public QObject {
 
     void download_ofFileWithoutVersionLine_keepsBanner() {
         Scene scene(Url("/members-only"));
-        scene.form.UNDUH_DB();
+        QVERIFY(scene.Download());
         QCOMPARE(scene.folder.CallbookBytes(), QByteArray(kMembersOnly));
         QCOMPARE(scene.form.Controls().Label5->text(), kOldBanner);
         QVERIFY(scene.boxes.isEmpty());
     }
 
-    // Each way a server can misbehave, and what the log says about it.
-    void download_failing_keepsOldFileAndSaysSoOnce_data() {
+    // Each way a server can misbehave, what the member is told about it, and what the log
+    // says.
+    void download_failing_keepsOldFileAndSaysWhyOnce_data() {
         QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<QString>("told");
         QTest::addColumn<int>("deadlineMs");
         const int never = 60000;
-        QTest::newRow("not found") << Url("/1028/tidak-ada.txt") << "HTTP status 404" << never;
-        QTest::newRow("nul byte") << Url("/with-nul") << "not a callbook (holds a NUL" << never;
-        QTest::newRow("stalled server") << Url("/stall-mid-body") << "no data in time" << never;
-        QTest::newRow("connection refused") << UnusedPortUrl() << "server unreachable" << never;
+        const QString noCallbook =
+            QStringLiteral("Berkas yang dikirim server bukan database anggota.");
+        const QString cut = QStringLiteral("Unduhan terputus sebelum selesai. Coba lagi nanti.");
+        QTest::newRow("not found")
+            << Url("/1028/tidak-ada.txt") << "HTTP status 404"
+            << "Server database menjawab dengan kesalahan (HTTP 404). Coba lagi nanti." << never;
+        QTest::newRow("nul byte") << Url("/with-nul") << "not a callbook (holds a NUL" << noCallbook
+                                  << never;
+        QTest::newRow("stalled server")
+            << Url("/stall-mid-body") << "no data in time"
+            << "Unduhan terlalu lambat dan dihentikan. Coba lagi nanti." << never;
+        QTest::newRow("connection refused")
+            << UnusedPortUrl() << "server unreachable"
+            << "Tidak bisa tersambung ke server database. Periksa sambungan internet, lalu coba "
+               "lagi."
+            << never;
         QTest::newRow("captive portal")
-            << Url("/captive-portal") << "not a callbook (an HTML page)" << never;
+            << Url("/captive-portal") << "not a callbook (an HTML page)" << noCallbook << never;
         QTest::newRow("portal without tags")
-            << Url("/portal-as-text") << "not a callbook (no member or version line)" << never;
-        QTest::newRow("no length, cut mid-line") << Url("/no-length-cut") << "cut short" << never;
-        QTest::newRow("chunked, cut mid-line") << Url("/chunked-cut") << "cut short" << never;
+            << Url("/portal-as-text") << "not a callbook (no member or version line)" << noCallbook
+            << never;
+        QTest::newRow("text notice")
+            << Url("/notice") << "not a callbook (no member line)" << noCallbook << never;
+        QTest::newRow("no length, cut mid-line")
+            << Url("/no-length-cut") << "cut short" << cut << never;
+        QTest::newRow("chunked, cut mid-line")
+            << Url("/chunked-cut") << "cut short" << cut << never;
+        QTest::newRow("chunked, cut at a line end")
+            << Url("/chunked-cut-at-line-end") << "cut short" << cut << never;
         QTest::newRow("redirect to another host")
-            << Url("/to-other-host") << "redirect to another host" << never;
-        QTest::newRow("slow drip") << Url("/drip-once/row") << "not done by the deadline" << 1000;
+            << Url("/to-other-host") << "redirect to another host"
+            << "Server mengalihkan unduhan ke alamat lain; database hanya diambil dari server KORA."
+            << never;
+        QTest::newRow("slow drip")
+            << Url("/drip-once/row") << "not done by the deadline"
+            << "Unduhan terlalu lambat dan dihentikan. Coba lagi nanti." << 1000;
         QTest::newRow("version line of 60 MB")
-            << Url("/long-version-line") << "not a callbook (a line is too long)" << never;
+            << Url("/long-version-line") << "not a callbook (a line is too long)" << noCallbook
+            << never;
     }
 
-    void download_failing_keepsOldFileAndSaysSoOnce() {
+    void download_failing_keepsOldFileAndSaysWhyOnce() {
         QFETCH(QString, source);
-        QFETCH(QString, reason);
+        QFETCH(QString, logged);
+        QFETCH(QString, told);
         QFETCH(int, deadlineMs);
         Scene scene(source);
         // The drip's bytes come far more often than the idle time.
         scene.form.Updater().SetTimeouts(DownloadTimeouts{2s, deadlineMs < 60000 ? 5000ms : 300ms,
                                                           std::chrono::milliseconds(deadlineMs)});
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^download failed: ") +
-                                                              QRegularExpression::escape(reason)));
-        scene.form.UNDUH_DB();
+                                                              QRegularExpression::escape(logged)));
+        QVERIFY(scene.Download());
         QCOMPARE(scene.boxes.size(), 1);
-        QCOMPARE(scene.boxes[0].text,
-                 QStringLiteral("Database gagal diunduh. Database lama tetap dipakai."));
+        QCOMPARE(scene.boxes[0].text, QStringList({kFailed, told, kOldKept}).join('\n'));
         QCOMPARE(scene.boxes[0].title, QStringLiteral("Informasi"));
         QCOMPARE(scene.boxes[0].icon, QMessageBox::Warning);
         QCOMPARE(scene.panelUpAtBox, QList<bool>{false});
@@ -146,10 +187,10 @@ class WindowDownloadTest : public QObject {
         Scene scene(Url("/drip-once/again"));
         scene.form.Updater().SetTimeouts(DownloadTimeouts{5s, 5s, 1s});
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not done by the deadline"));
-        scene.form.UNDUH_DB();
+        QVERIFY(scene.Download());
         QCOMPARE(scene.boxes.size(), 1);
         QCOMPARE(scene.folder.CallbookBytes(), kOldCallbook);
-        scene.form.UNDUH_DB();
+        QVERIFY(scene.Download());
         QCOMPARE(scene.boxes.size(), 1);
         QCOMPARE(scene.folder.CallbookBytes(), QByteArray(kFreshCallbook));
         QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
@@ -167,14 +208,18 @@ class WindowDownloadTest : public QObject {
         const int before = server_->Requests("/gated");
         QList<TwipsRect> seen;  // panel and label, twice
         for (int twice = 0; twice < 2; ++twice) {
-            DownloadWhileGated(form, [&] {
-                QVERIFY(form.Controls().Frame3->isVisible());
-                QCOMPARE(form.Controls().Label4->text(), kDownloading);
+            bool panelUp = false;
+            bool busy = false;
+            QVERIFY(DownloadWhileGated(form, [&] {
+                panelUp = form.Controls().Frame3->isVisible() &&
+                          form.Controls().Label4->text() == kDownloading;
                 seen << GeometryTwips(form.Controls().Frame3)
                      << GeometryTwips(form.Controls().Label4);
-                QVERIFY(form.Updater().IsBusy());
+                busy = form.Updater().IsBusy();
                 form.UNDUH_DB();
-            });
+            }));
+            QVERIFY(panelUp);
+            QVERIFY(busy);
         }
         QCOMPARE(server_->Requests("/gated") - before, 2);
         QCOMPARE(seen.size(), 4);
@@ -195,8 +240,11 @@ class WindowDownloadTest : public QObject {
         scene.form.Updater().SetTimeouts(DownloadTimeouts{2s, 2s});
         scene.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&scene.form));
-        QTimer::singleShot(0, &scene.form, [&scene] { QVERIFY(scene.form.close()); });
+        QSignalSpy ended(&scene.form, &Form1::downloadEnded);
         scene.form.UNDUH_DB();
+        QVERIFY(scene.form.close());
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(ended.at(0).at(0).value<DownloadOutcome>(), DownloadOutcome::Cancelled);
         QVERIFY(!scene.form.isVisible());
         QVERIFY(!scene.form.Updater().IsBusy());
         QCOMPARE(scene.folder.CallbookBytes(), kOldCallbook);
@@ -204,6 +252,71 @@ class WindowDownloadTest : public QObject {
         QVERIFY(scene.boxes.isEmpty());
         // Nothing after the transfer ran: the panel is left as the transfer found it.
         QCOMPARE(scene.form.Controls().Label4->text(), kDownloading);
+    }
+
+    // A callbook with far fewer members than the installed one is asked about; Tidak keeps the
+    // old file byte for byte and says nothing more.
+    void download_ofFarFewerMembers_isAskedAndNoKeepsTheOldFile() {
+        const QByteArray installed = QByteArray::fromStdString(CallbookOfMembers(10));
+        Scene scene(Url("/members/3"), installed);
+        QVERIFY(scene.Download());
+        QCOMPARE(scene.boxes.size(), 1);
+        QVERIFY(scene.boxes[0].question);
+        QCOMPARE(scene.boxes[0].text,
+                 QStringLiteral("Database baru hanya berisi 3 anggota; database yang terpasang "
+                                "berisi 10 anggota. Tetap pasang?"));
+        QCOMPARE(scene.boxes[0].icon, QMessageBox::Question);
+        QCOMPARE(scene.folder.CallbookBytes(), installed);
+        QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
+        QVERIFY(scene.form.Controls().Frame3->isHidden());
+
+        MessageBoxes::SetAnswer(true);
+        QVERIFY(scene.Download());
+        QCOMPARE(scene.boxes.size(), 2);
+        QCOMPARE(scene.folder.CallbookBytes(), QByteArray::fromStdString(CallbookOfMembers(3)));
+        QCOMPARE(scene.form.Controls().Label5->text(),
+                 QStringLiteral("Database versi: 2025-08-01 09:00 WIB"));
+    }
+
+    // The first download, with no log.txt yet: no old callbook is claimed.
+    void download_failingWithoutAnyCallbook_claimsNoOldOne() {
+        Scene scene(Url("/notice"));
+        QVERIFY(QFile::remove(scene.folder.CallbookPath()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^download failed: not a callbook"));
+        QVERIFY(scene.Download());
+        QVERIFY(scene.boxes.size() >= 1);
+        QCOMPARE(scene.boxes[0].text,
+                 kFailed + QStringLiteral("\nBerkas yang dikirim server bukan database anggota."));
+        // Then the banner finds no callbook, and says so as it always does.
+        QCOMPARE(scene.boxes.size(), 2);
+        QCOMPARE(scene.boxes[1].text, QStringLiteral("Database tidak ditemukan!"));
+        QCOMPARE(scene.folder.Entries(), QStringList{});
+    }
+
+    // A program folder that cannot be written is named as the cause, with what to do.
+    void download_intoReadOnlyFolder_saysTheFolderCannotBeWritten() {
+        OldCallbookFolder spare;
+        const QString folder = ReadOnlyProgramFolder(spare);
+        if (folder.isEmpty()) {
+            QSKIP("no read-only folder here; update_window_read_only runs this case");
+        }
+        RecordedBoxes recorded;
+        Form1 form(folder, Url("/1028/log.txt"));
+        const int before = server_->Requests("/1028/log.txt");
+        QSignalSpy ended(&form, &Form1::downloadEnded);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^download failed: could not write the callbook"));
+        form.UNDUH_DB();
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(server_->Requests("/1028/log.txt"), before);
+        QCOMPARE(recorded.boxes.size(), 1);
+        QCOMPARE(recorded.boxes[0].text,
+                 QStringList({kFailed,
+                              QStringLiteral("Folder program tidak bisa ditulisi. Pindahkan folder "
+                                             "Kalvera ke Dokumen, lalu coba lagi."),
+                              kOldKept})
+                     .join('\n'));
+        QVERIFY(recorded.boxes[0].text.contains(QStringLiteral("tidak bisa ditulisi")));
     }
 };
 
