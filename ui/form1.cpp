@@ -173,17 +173,17 @@ void Form1::ShowDatabaseVersion() {
         banner = QueryDatabaseVersion(CallbookPath(programFolder_));
     }
     // A file that cannot be read through is no better than a missing one.
-    if (banner.fileMissing || banner.readError) {
-        ShowMissingCallbook();
-        return;
-    }
-    if (banner.caption) {
+    const bool unread = banner.fileMissing || banner.readError;
+    if (!unread && banner.caption) {
         SetCaption(controls_.Label5, FromUtf8(*banner.caption));
     }
     // The banner is no control a screen reader reaches by Tab: the window's description, and
     // the search box's until the first lookup, carry it.
     setAccessibleDescription(controls_.Label5->text());
     DescribeSearchBox();
+    if (unread) {
+        ShowMissingCallbook();
+    }
 }
 
 void Form1::DescribeSearchBox() {

@@ -244,6 +244,16 @@ class AccessibilityTest : public QObject {
         QCOMPARE(Accessible(form_.get())->text(QAccessible::Description), banner);
     }
 
+    // Without a callbook the banner has no version, but the menu keys are still told.
+    void missingCallbook_menuKeysAreStillTold() {
+        const ProgramFolder empty;
+        const RecordedBoxes recorded;
+        const Form1 form(empty.Path());
+        QCOMPARE(recorded.boxes.size(), 1);
+        QCOMPARE(Accessible(form.Controls().txtCari)->text(QAccessible::Description),
+                 QStringLiteral("Database versi:. ") + kMenuHint);
+    }
+
     // The sample suffix stands in the box, selected: the keys typed first replace it.
     void firstSuffixTyped_replacesTheSample() {
         QVERIFY(ShowActive(*form_));
