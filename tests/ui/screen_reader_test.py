@@ -109,6 +109,9 @@ def main():
               "the window is activated, named by its caption: %s" % activated[:1])
         check(activated and activated[0] == ("frame", CAPTION),
               "the activated window is a frame: %s" % activated[:1])
+        if not focused:
+            check(False, "a focus event arrived")
+            return 1
         role, name, label, whole, selection, above = focused[-1]
         check(role == pyatspi.ROLE_TEXT and label == "QV27",
               "the focus is in the search box, labelled QV27: %s" % (focused[-1],))
@@ -139,6 +142,7 @@ def main():
         check(label == "Status" and whole == "INVALID" and selection == "INVALID",
               "Tab reaches the status box, read with its caption: %s" % (focused[-1],))
         check(above == [], "no window role above the status box: %s" % above)
+        check(app.poll() is None, "the window ran to the end (exit %s)" % app.poll())
     finally:
         app.terminate()
         app.wait(10)
