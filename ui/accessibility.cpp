@@ -177,8 +177,9 @@ void ShowAsOneObject(QWidget* widget) {
 // Until then the text goes two ways. On AT-SPI it is the name of a notification object that is
 // hidden and shown again: screen readers speak a notification as it appears. On Windows, where
 // Qt tells UI Automation nothing of an object being shown, it is a change of that object's value
-// to the text, which Qt raises as a UI Automation notification event. The object is an empty
-// widget of no size, so the window looks the same.
+// to the text, which Qt raises as a UI Automation notification event (from Windows 10 1709 on;
+// before, as a change of the value property). The object is an empty widget of no size, so the
+// window looks the same.
 void Announce(QWidget* window, const QString& text) {
     auto* announcer = window->findChild<Announcer*>(QString(), Qt::FindDirectChildrenOnly);
     if (!announcer) {
