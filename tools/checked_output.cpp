@@ -7,7 +7,12 @@
 #include <windows.h>
 #endif
 
+#include "command_line.h"
+
 namespace kalvera {
+
+CheckedOutput::CheckedOutput(std::FILE* stream)
+    : stream_(stream), flushEachLine_(IsConsole(stream)) {}
 
 void CheckedOutput::Line(std::string_view text) {
     if (error_ != 0) {
@@ -15,7 +20,7 @@ void CheckedOutput::Line(std::string_view text) {
     }
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size() ||
-        std::fputc('\n', stream_) == EOF) {
+        std::fputc('\n', stream_) == EOF || (flushEachLine_ && std::fflush(stream_) == EOF)) {
         // A stream error with no errno (a stream that cannot say why) still counts.
         error_ = errno != 0 ? errno : EIO;
     }

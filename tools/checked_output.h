@@ -10,7 +10,7 @@ namespace kalvera {
 // failed, later lines are dropped.
 class CheckedOutput {
   public:
-    explicit CheckedOutput(std::FILE* stream) : stream_(stream) {}
+    explicit CheckedOutput(std::FILE* stream);
 
     // Writes `text` and a line feed.
     void Line(std::string_view text);
@@ -20,6 +20,7 @@ class CheckedOutput {
 
   private:
     std::FILE* stream_;
+    bool flushEachLine_;  // a console shows each line as it comes
     int error_ = 0;
 };
 

@@ -1,8 +1,10 @@
 #include "form1.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include <QStringList>
 #include <QWindow>
 
+#include "accessibility.h"
 #include "controls.h"
 #include "core/callbook_path.h"
 #include "core/callbook_record.h"
@@ -71,6 +74,7 @@ Form1::Form1(const QString& programFolder, const QString& sourceUrl,
       sourceUrl_(sourceUrl),
       clock_(std::move(clock)) {
     EnsureWindowFonts();
+    InstallAccessibleRoles();
     CreateControls();
     ConnectUpdater();
     outerWidthTwips_ = width() * kTwipsPerPixel + kAssumedBorderPixels * kTwipsPerPixel;
@@ -169,13 +173,28 @@ void Form1::ShowDatabaseVersion() {
         banner = QueryDatabaseVersion(CallbookPath(programFolder_));
     }
     // A file that cannot be read through is no better than a missing one.
-    if (banner.fileMissing || banner.readError) {
-        ShowMissingCallbook();
-        return;
-    }
-    if (banner.caption) {
+    const bool unread = banner.fileMissing || banner.readError;
+    if (!unread && banner.caption) {
         SetCaption(controls_.Label5, FromUtf8(*banner.caption));
     }
+    // The banner is no control a screen reader reaches by Tab: the window's description, and
+    // the search box's until the first lookup, carry it.
+    setAccessibleDescription(controls_.Label5->text());
+    DescribeSearchBox();
+    if (unread) {
+        ShowMissingCallbook();
+    }
+}
+
+void Form1::DescribeSearchBox() {
+    QString description = lastLookup_;
+    if (description.isEmpty()) {
+        description = controls_.Label5->text();
+        if (menuHintPending_) {
+            description += QStringLiteral(". ") + QString::fromUtf8(kMenuHint);
+        }
+    }
+    controls_.txtCari->setAccessibleDescription(description);
 }
 
 void Form1::txtCari_Change() {
@@ -242,7 +261,7 @@ void Form1::LookupCallsign(const QString& key) {
     }
 
     // The focus stays in the search box, so a screen reader would not speak the result by
-    // itself: the box's description carries it and its change is announced.
+    // itself: it is announced, and the box's description keeps it for when the focus returns.
     QStringList summary;
     if (!BoxText(c.Data1[kCallsign]).isEmpty()) {
         for (std::size_t i = 0; i < c.Data1.size(); ++i) {
@@ -253,7 +272,9 @@ void Form1::LookupCallsign(const QString& key) {
     } else {
         summary << c.Label7->text();
     }
-    c.txtCari->setAccessibleDescription(summary.join(QStringLiteral(", ")));
+    lastLookup_ = summary.join(QStringLiteral(", "));
+    DescribeSearchBox();
+    Announce(this, lastLookup_);
 }
 
 // Command2, Combo1 and List1 are never shown, so no user reaches this listing.
@@ -320,23 +341,44 @@ void Form1::Frame2_MouseMove() {
 
 Form2& Form1::MenuForm() {
     if (!menuForm_) {
-        menuForm_ = new Form2(*this);
+        menuForm_ = new Form2(this);
+        connect(menuForm_, &Form2::LookupPanelChosen, this, &Form1::ShowLookupPanel);
+        connect(menuForm_, &Form2::CodeOfEthicsPanelChosen, this, &Form1::ShowCodeOfEthicsPanel);
+        connect(menuForm_, &Form2::DownloadChosen, this, &Form1::UNDUH_DB);
     }
     return *menuForm_;
+}
+
+// The panel to be shown is made visible before the other is hidden.
+void Form1::ShowLookupPanel() {
+    controls_.Frame1->setVisible(true);
+    controls_.Frame2->setVisible(false);
+}
+
+void Form1::ShowCodeOfEthicsPanel() {
+    controls_.Frame2->setVisible(true);
+    controls_.Frame1->setVisible(false);
+    // Read out whole: a screen reader speaks only the line at the caret when the text gets the
+    // focus.
+    Announce(this, controls_.txtEtik->toPlainText());
 }
 
 void Form1::Label6_MouseUp(Qt::MouseButton button) {
     if (button != Qt::LeftButton) {
         return;
     }
+    PopUpMenu(MenuOpening::ByPointer);
+}
+
+void Form1::PopUpMenu(MenuOpening how) {
     Form2& menu = MenuForm();
-    menu.SetOBJ(this);
     if (isMinimized()) {
         return;
     }
     const TwipsRect label = GeometryTwips(controls_.Label6);
     menu.PopUp(
-        mapToGlobal(QPoint(TwipsToPixels(label.left), TwipsToPixels(label.top + label.height))));
+        mapToGlobal(QPoint(TwipsToPixels(label.left), TwipsToPixels(label.top + label.height))),
+        how == MenuOpening::ByKeyboard);
 }
 
 void Form1::Form_Unload() {
@@ -368,6 +410,28 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     const Form1Controls& c = controls_;
     switch (event->type()) {
+        case QEvent::FocusIn: {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            // As a Windows edit box in a dialog: focus that comes by keyboard, or back from a
+            // box or the menu, selects the whole text, so what is typed next replaces it (the
+            // sample suffix at start-up). A click places the caret where it falls.
+            if (watched == c.txtCari && reason != Qt::MouseFocusReason) {
+                c.txtCari->selectAll();
+            }
+            // Qt tells screen readers nothing when the focus comes back from a closed pop-up.
+            if ((watched == c.txtCari || watched == c.txtEtik) && reason == Qt::PopupFocusReason) {
+                QAccessibleEvent focus(watched, QAccessible::Focus);
+                QAccessible::updateAccessibility(&focus);
+            }
+            break;
+        }
+        case QEvent::FocusOut:
+            // The menu hint has been read with the box's first focus; once is enough.
+            if (watched == c.txtCari && menuHintPending_) {
+                menuHintPending_ = false;
+                DescribeSearchBox();
+            }
+            break;
         case QEvent::KeyPress:
             if (watched == c.txtCari) {
                 const auto* key = static_cast<QKeyEvent*>(event);

@@ -108,6 +108,10 @@ class Form1 : public QWidget {
     void Frame2_MouseMove();
     void Form_Unload();
 
+    // What the menu's "Callsign" and "Kode Etik" do: show that panel in place of the other.
+    void ShowLookupPanel();
+    void ShowCodeOfEthicsPanel();
+
     // Shows the download panel and starts fetching the callbook over the local one; returns
     // at once. When the transfer has ended the panel goes and the banner shows the installed
     // version (downloadEnded follows). Does nothing while a download is running.
@@ -132,6 +136,9 @@ class Form1 : public QWidget {
     void CentreOnScreen();
     void SetOuterWidthTwips(int twips);
     Form2& MenuForm();
+    enum class MenuOpening { ByPointer, ByKeyboard };
+    // Opens the menu under "Menu", as releasing the left button over it does.
+    void PopUpMenu(MenuOpening how);
 
     void Form_Load();
     void LoadRegionList();
@@ -144,6 +151,9 @@ class Form1 : public QWidget {
     void ConnectUpdater();
     void DownloadEnded(const DownloadResult& result);
     bool ConfirmShrink(const ShrinkQuestion& question);
+    // The search box's accessible description: the last lookup's result, or before the first
+    // one the version banner, with the menu hint until the box first loses the focus.
+    void DescribeSearchBox();
 
     std::filesystem::path programFolder_;
     QString sourceUrl_;
@@ -161,6 +171,8 @@ class Form1 : public QWidget {
     std::function<QDateTime()> clock_;
     QPointer<Form2> menuForm_;
     CallbookUpdater updater_;
+    QString lastLookup_;
+    bool menuHintPending_ = true;
     bool centred_ = false;
     bool awaitingFrame_ = false;
     bool unloaded_ = false;

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <array>
 
+#include "accessibility.h"
 #include "controls.h"
 #include "form1.h"
 #include "twips.h"
@@ -185,8 +186,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 705,
      .width = 3870,
      .height = 555,
-     .font = kTahoma2025Bold,
-     .accessibleName = "Callsign"},
+     .font = kTahoma2025Bold},
     // Data1(1): name box, Data1(kName)
     {.name = "Data1_1",
      .kind = K::LockedTextBox,
@@ -196,8 +196,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 1350,
      .width = 3870,
      .height = 360,
-     .font = kTahoma975Bold,
-     .accessibleName = "Nama"},
+     .font = kTahoma975Bold},
     // Data1(2): address box, Data1(kAddress): wraps, never a scroll bar
     {.name = "Data1_2",
      .kind = K::LockedMemo,
@@ -207,8 +206,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 1695,
      .width = 3870,
      .height = 960,
-     .font = kTahoma975Bold,
-     .accessibleName = "Alamat"},
+     .font = kTahoma975Bold},
     // Data1(3): regency or city box, Data1(kRegion)
     {.name = "Data1_3",
      .kind = K::LockedTextBox,
@@ -218,8 +216,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 2670,
      .width = 3870,
      .height = 360,
-     .font = kTahoma975Bold,
-     .accessibleName = "Kab/Kota"},
+     .font = kTahoma975Bold},
     // Data1(4): member number box, Data1(kMemberNumber)
     {.name = "Data1_4",
      .kind = K::LockedTextBox,
@@ -229,8 +226,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 3060,
      .width = 3870,
      .height = 360,
-     .font = kTahoma975Bold,
-     .accessibleName = "NIA"},
+     .font = kTahoma975Bold},
     // Data1(5): valid-until box, Data1(kValidUntil)
     {.name = "Data1_5",
      .kind = K::LockedTextBox,
@@ -240,8 +236,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 3450,
      .width = 3870,
      .height = 360,
-     .font = kTahoma975Bold,
-     .accessibleName = "Berlaku"},
+     .font = kTahoma975Bold},
     // Data1(6): status box, Data1(kStatus): its background is the status colour
     {.name = "Data1_6",
      .kind = K::LockedTextBox,
@@ -251,8 +246,7 @@ constexpr ControlDesign kForm1Controls[] = {
      .top = 3840,
      .width = 3870,
      .height = 360,
-     .font = kTahoma975Bold,
-     .accessibleName = "Status"},
+     .font = kTahoma975Bold},
     // txtCari: search box for the suffix; shows the sample suffix at start
     {.name = "txtCari",
      .kind = K::TextBox,
@@ -477,6 +471,7 @@ void Form1::CreateControls() {
     connect(c.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(c.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     c.txtCari->installEventFilter(this);
+    c.txtEtik->installEventFilter(this);
     c.Label6->installEventFilter(this);
     c.Label6->setMouseTracking(true);
     for (QFrame* frame : {c.Frame1, c.Frame2}) {
@@ -494,12 +489,22 @@ void Form1::CreateControls() {
     }
     setTabOrder(previous, c.Command1);
 
+    // Screen readers read each box with its caption, and the search box with the prefix.
+    for (std::size_t i = 0; i < c.Data1.size(); ++i) {
+        c.Label1[i]->setBuddy(c.Data1[i]);
+    }
+    c.Label1[kPrefixLabel]->setBuddy(c.txtCari);
+    // The region listing is never shown; its thousands of items are no objects of their own.
+    ShowAsOneObject(c.Combo1);
+    ShowAsOneObject(c.List1);
+
     // "Menu" is a label, out of the Tab order; the keyboard opens its pop-up with F10 or Alt+M.
-    c.Label6->setAccessibleDescription(QStringLiteral("F10 atau Alt+M membuka menu"));
+    c.Label6->setAccessibleDescription(QString::fromUtf8(kMenuHint));
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_F10), QKeySequence(Qt::ALT | Qt::Key_M)}) {
         auto* shortcut = new QShortcut(keys, this);
-        connect(shortcut, &QShortcut::activated, this, [this] { Label6_MouseUp(Qt::LeftButton); });
+        connect(shortcut, &QShortcut::activated, this,
+                [this] { PopUpMenu(MenuOpening::ByKeyboard); });
     }
 
     c.txtCari->setFocus();

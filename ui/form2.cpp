@@ -1,11 +1,9 @@
 #include "form2.h"
 
 #include <QAction>
-#include <QFrame>
 #include <QMenu>
 #include <array>
 
-#include "form1.h"
 #include "twips.h"
 
 namespace kalvera {
@@ -33,7 +31,7 @@ constexpr int kClientHeightTwips = 300;
 
 }  // namespace
 
-Form2::Form2(Form1& mainWindow) : QWidget(&mainWindow, Qt::Window), main_(mainWindow) {
+Form2::Form2(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Form2"));
     resize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
@@ -58,26 +56,21 @@ Form2::Form2(Form1& mainWindow) : QWidget(&mainWindow, Qt::Window), main_(mainWi
     connect(mUnduh, &QAction::triggered, this, &Form2::mUnduh_Click);
 }
 
-void Form2::SetOBJ(QObject* owner) {
-    owner_ = owner;
-}
-
-void Form2::PopUp(const QPoint& globalPosition) {
+void Form2::PopUp(const QPoint& globalPosition, bool onFirstItem) {
+    mMenu->setActiveAction(onFirstItem ? mCallsign : nullptr);
     mMenu->exec(globalPosition);
 }
 
 void Form2::mCallsign_Click() {
-    main_.Controls().Frame1->setVisible(true);
-    main_.Controls().Frame2->setVisible(false);
+    emit LookupPanelChosen();
 }
 
 void Form2::mKode_Click() {
-    main_.Controls().Frame2->setVisible(true);
-    main_.Controls().Frame1->setVisible(false);
+    emit CodeOfEthicsPanelChosen();
 }
 
 void Form2::mUnduh_Click() {
-    main_.UNDUH_DB();
+    emit DownloadChosen();
 }
 
 void Form2::Form_Unload() {

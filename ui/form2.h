@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 
 class QAction;
@@ -8,23 +7,20 @@ class QMenu;
 
 namespace kalvera {
 
-class Form1;
-
 // The menu form: never shown, it only owns the pop-up menu that the main window opens under
-// its "Menu" label. Its items act on the main window it was made for.
+// its "Menu" label. It knows nothing of the main window: its items emit signals, and the window
+// that opens the menu connects them to what they do.
 class Form2 : public QWidget {
     Q_OBJECT
   public:
-    // A hidden window owned by `mainWindow`.
-    explicit Form2(Form1& mainWindow);
-
-    // Stores the owner reference, replacing the previous one.
-    void SetOBJ(QObject* owner);
-    QObject* Owner() const { return owner_; }
+    // A hidden window owned by `owner`.
+    explicit Form2(QWidget* owner);
 
     // Opens mMenu at `globalPosition` (its top-left corner) and returns when an item has been
-    // chosen and run, or the pop-up was dismissed.
-    void PopUp(const QPoint& globalPosition);
+    // chosen and its signal handled, or the pop-up was dismissed. `onFirstItem`, for a menu
+    // opened from the keyboard: it opens with its first item highlighted, as a menu bar does,
+    // so that a screen reader tells where the focus went (and where it comes back to).
+    void PopUp(const QPoint& globalPosition, bool onFirstItem = false);
 
     void mCallsign_Click();
     void mKode_Click();
@@ -39,9 +35,13 @@ class Form2 : public QWidget {
     QAction* sep1 = nullptr;
     QAction* mUnduh = nullptr;
 
-  private:
-    Form1& main_;
-    QPointer<QObject> owner_;
+  signals:
+    // "Callsign": the lookup panel is to be shown.
+    void LookupPanelChosen();
+    // "Kode Etik": the code-of-ethics panel is to be shown.
+    void CodeOfEthicsPanelChosen();
+    // "Unduh Database": the callbook is to be downloaded.
+    void DownloadChosen();
 };
 
 }  // namespace kalvera

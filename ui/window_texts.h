@@ -28,6 +28,9 @@ inline constexpr char kDamagedCallbookMessage[] =
     "Database rusak atau kosong: log.txt tidak berisi data anggota.\n"
     "Unduh database terbaru lewat Menu \u2192 Unduh Database.";
 
+// "Menu" is a label, out of the Tab order: how the keyboard opens its pop-up, for screen readers.
+inline constexpr char kMenuHint[] = "F10 atau Alt+M membuka menu";
+
 // Index 0 is Sunday.
 inline constexpr std::array<const char*, 7> kDayNames = {
     "Minggu", "Senin", "Selasa", "Rabu", "Kamis", "Jumat", "Sabtu",

@@ -68,12 +68,24 @@ class MenuTest : public QObject {
     }
 
     void popUp_opensUnderMenuLeftAlignedWithItsEntries() {
-        // F10 opens it from the keyboard and gives the focus back.
-        QVERIFY(
-            WithPopUp([this] { QTest::keyClick(form_->Controls().txtCari, Qt::Key_F10); }, Dismiss)
-                .opened);
+        // F10 opens it from the keyboard on its first item, and Escape gives the focus back;
+        // the pointer opens it with no item highlighted.
+        QString onKey;
+        QVERIFY(WithPopUp([this] { QTest::keyClick(form_->Controls().txtCari, Qt::Key_F10); },
+                          [&onKey](QMenu* menu) {
+                              onKey =
+                                  menu->activeAction() ? menu->activeAction()->text() : QString();
+                              return Dismiss(menu);
+                          })
+                    .opened);
+        QCOMPARE(onKey, QStringLiteral("Callsign"));
         QCOMPARE(form_->focusWidget(), form_->Controls().txtCari);
-        const PopUpSeen seen = ReleaseOverMenu(*form_, Qt::LeftButton);
+        QAction* highlighted = nullptr;
+        const PopUpSeen seen = ReleaseOverMenu(*form_, Qt::LeftButton, [&highlighted](QMenu* menu) {
+            highlighted = menu->activeAction();
+            return Dismiss(menu);
+        });
+        QVERIFY(!highlighted);
         QVERIFY(seen.opened);
         QCOMPARE(seen.captions,
                  QStringList({"Callsign", "Kode Etik", "Sekretariat", "-", "Unduh Database"}));
