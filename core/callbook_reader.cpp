@@ -5,11 +5,12 @@
 
 #include "callbook_path.h"
 #include "input_file.h"
+#include "text_input.h"
 
 namespace kalvera {
 namespace {
 
-// An open callbook with its text and line blocks, or why there is none.
+// An open callbook, its text cut into lines, or why there is none.
 class Pass {
   public:
     explicit Pass(const std::filesystem::path& file) {
@@ -25,14 +26,33 @@ class Pass {
             return;
         }
         text_ = std::make_unique<TextInput>(std::move(input));
-        blocks_ = std::make_unique<LineBlocks>(*text_, [&file] { return HasLineFeed(file); });
+        // The line ending is told from a full buffer, however little each read brings.
+        while (!ended_ && splitter_.Space().size() >= TextInput::kMinCapacity) {
+            Refill();
+        }
+        const std::string_view first = splitter_.Buffered();
+        if (first.find(kLineFeed) == std::string_view::npos &&
+            first.find(kCarriageReturn) != std::string_view::npos && !HasLineFeed(file)) {
+            splitter_.SetEnding(LineEnding::CarriageReturn);
+        }
         summary_.encoding = text_->Encoding();
-        summary_.lineEnding = blocks_->Ending();
+        summary_.lineEnding = splitter_.Ending();
     }
 
-    bool Open() const { return blocks_ != nullptr; }
-    LineBlocks& Blocks() { return *blocks_; }
+    bool Open() const { return text_ != nullptr; }
+    LineEnding Ending() const { return splitter_.Ending(); }
     ScanSummary& Summary() { return summary_; }
+
+    // The next block of lines, read as needed.
+    LineBlock Next() {
+        for (;;) {
+            const LineBlock block = splitter_.Next();
+            if (!block.text.empty() || block.droppedLines > 0 || block.end) {
+                return block;
+            }
+            Refill();
+        }
+    }
 
     // The summary once the pass has ended with `result`. A failed read outranks reaching the
     // end, but not a handler that had finished before it.
@@ -46,6 +66,20 @@ class Pass {
     }
 
   private:
+    void Refill() {
+        const std::span<char> space = splitter_.Space();
+        const std::size_t got = text_->Read(space.data(), space.size());
+        if (text_->Error()) {
+            splitter_.Abandon();  // a line cut off by the failure is not a line
+            ended_ = true;
+        } else if (got == 0) {
+            splitter_.End();
+            ended_ = true;
+        } else {
+            splitter_.Commit(got);
+        }
+    }
+
     // Whether the text holds an LF anywhere; read only for a file that starts with CRs but
     // no LF, to tell old Mac line ends from a long first line.
     static bool HasLineFeed(const std::filesystem::path& file) {
@@ -55,9 +89,9 @@ class Pass {
             return false;
         }
         TextInput text(std::move(input));
-        std::vector<char> buffer(kReadChunkSize);
-        for (std::size_t got; (got = text.Read(buffer.data(), buffer.size())) > 0;) {
-            if (std::memchr(buffer.data(), '\n', got) != nullptr) {
+        const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunkSize);
+        for (std::size_t got; (got = text.Read(buffer.get(), kReadChunkSize)) > 0;) {
+            if (std::memchr(buffer.get(), kLineFeed, got) != nullptr) {
                 return true;
             }
         }
@@ -66,23 +100,9 @@ class Pass {
 
     ScanSummary summary_;
     std::unique_ptr<TextInput> text_;
-    std::unique_ptr<LineBlocks> blocks_;
+    LineSplitter splitter_;
+    bool ended_ = false;
 };
-
-// The text of the raw line `raw` (its line-end byte excluded): with LF endings the CRs just
-// before the LF belong to the line end.
-std::string_view LineText(std::string_view raw, LineEnding ending, std::size_t* droppedCrs) {
-    std::size_t crs = 0;
-    if (ending == LineEnding::LineFeed) {
-        while (crs < raw.size() && raw[raw.size() - 1 - crs] == '\r') {
-            ++crs;
-        }
-    }
-    if (droppedCrs != nullptr) {
-        *droppedCrs = crs;
-    }
-    return raw.substr(0, raw.size() - crs);
-}
 
 // Hands every line of the pass to `onLine` (a CallbookLine), counting as it goes.
 template <typename Handler>
@@ -91,11 +111,9 @@ ScanSummary EachLine(Pass& pass, const Handler& onLine) {
         return pass.Summary();
     }
     ScanSummary& summary = pass.Summary();
-    LineBlocks& blocks = pass.Blocks();
-    const char endByte = blocks.EndByte();
-    const LineEnding ending = blocks.Ending();
+    const LineEnding ending = pass.Ending();
     CallbookLine line;
-    for (LineBlock block = blocks.Next();; block = blocks.Next()) {
+    for (LineBlock block = pass.Next();; block = pass.Next()) {
         for (std::uint64_t i = 0; i < block.droppedLines; ++i) {
             ++summary.overlongLines;
             line = CallbookLine{{}, ++summary.lines, true};
@@ -106,30 +124,14 @@ ScanSummary EachLine(Pass& pass, const Handler& onLine) {
         if (block.end) {
             break;
         }
-        const std::string_view text = block.text;
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            const void* found = std::memchr(text.data() + pos, endByte, text.size() - pos);
-            const std::size_t stop =
-                found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
-                      : text.size();
-            const std::string_view raw = text.substr(pos, stop - pos);
-            pos = stop + 1;
-            line.number = ++summary.lines;
-            line.overlong = raw.size() > kMaxLineBytes;
-            if (line.overlong) {
-                ++summary.overlongLines;
-                line.text = {};
-            } else {
-                std::size_t crs = 0;
-                line.text = LineText(raw, ending, &crs);
-                if (crs > 1 && found != nullptr) {
-                    ++summary.linesWithSeveralCarriageReturns;
-                }
-            }
-            if (onLine(line)) {
-                return pass.Finish(ScanResult::Stopped);
-            }
+        const bool stopped = EachLineOf(block.text, ending, [&](const SplitLine& split) {
+            line = CallbookLine{split.text, ++summary.lines, split.overlong};
+            summary.overlongLines += split.overlong ? 1 : 0;
+            summary.linesWithSeveralCarriageReturns += split.severalCarriageReturns ? 1 : 0;
+            return onLine(line);
+        });
+        if (stopped) {
+            return pass.Finish(ScanResult::Stopped);
         }
     }
     return pass.Finish(ScanResult::Completed);
@@ -155,9 +157,9 @@ ScanSummary ReadCallbookLinesContaining(const std::filesystem::path& file,
     if (!pass.Open()) {
         return pass.Summary();
     }
-    LineBlocks& blocks = pass.Blocks();
-    const char endByte = blocks.EndByte();
-    for (LineBlock block = blocks.Next(); !block.end; block = blocks.Next()) {
+    const LineEnding ending = pass.Ending();
+    const char endByte = ending == LineEnding::LineFeed ? kLineFeed : kCarriageReturn;
+    for (LineBlock block = pass.Next(); !block.end; block = pass.Next()) {
         const std::string_view text = block.text;
         std::size_t from = 0;
         while (from < text.size()) {
@@ -172,11 +174,11 @@ ScanSummary ReadCallbookLinesContaining(const std::filesystem::path& file,
             const std::size_t found = text.find(endByte, hit);
             const std::size_t lineEnd = found == std::string_view::npos ? text.size() : found;
             from = lineEnd + 1;
-            const std::string_view raw = text.substr(lineStart, lineEnd - lineStart);
-            if (raw.size() > kMaxLineBytes) {
+            const std::string_view line =
+                LineText(text.substr(lineStart, lineEnd - lineStart), ending, nullptr);
+            if (line.size() > kMaxLineBytes) {
                 continue;
             }
-            const std::string_view line = LineText(raw, blocks.Ending(), nullptr);
             // A key that ends in CR can have matched only this line's line end, which is not
             // part of the line.
             if (hit + key.Needle().size() <= lineStart + line.size() && onLine(line)) {

@@ -7,9 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "line_blocks.h"
+#include "callbook_format.h"
+#include "line_splitter.h"
 #include "substring_finder.h"
-#include "text_input.h"
+#include "text_decoder.h"
 
 namespace kalvera {
 
@@ -20,14 +21,6 @@ enum class ScanResult {
     FileMissing,  // no regular file at the path, or it could not be opened
     ReadError,    // reading failed part-way: the lines after the failure were never seen
 };
-
-// Bytes read from the file per step. Memory stays at this size whatever the file holds.
-inline constexpr std::size_t kReadChunkSize = 256 * 1024;
-
-// No real line comes near this. A longer line (counting any CRs before its LF) is not a
-// member, a region or a version line: readers skip it without keeping it, so memory stays
-// bounded whatever a file holds.
-inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
 struct ScanSummary {
     ScanResult result = ScanResult::Completed;
@@ -57,10 +50,13 @@ struct CallbookLine {
 using LineHandler = std::function<bool(std::string_view line)>;
 
 // Reads the callbook from its first line to its last and hands over every line that is not
-// overlong. The file's text is UTF-8 or Windows-1252 bytes, or UTF-16 turned into UTF-8 (see
-// TextInput); lines end as LineEnding says, and a last line without a line end still counts.
-// An empty file has no line at all. Other bytes, NUL and a CR inside a line included, are
-// data.
+// overlong. The file's text is UTF-8 or Windows-1252 bytes, or UTF-16 turned into UTF-8
+// (TextDecoder); lines end as LineEnding says (LineSplitter), and a last line without a line
+// end still counts. An empty file has no line at all. Other bytes, NUL and a CR inside a line
+// included, are data. The line ending is told from the first kReadChunkSize bytes of text: CR
+// when they hold a CR and no LF and the rest of the file holds no LF either (so a file whose
+// first kReadChunkSize bytes hold neither is read by LF; its first line is too long either
+// way).
 ScanSummary ReadCallbook(const std::filesystem::path& file, const LineHandler& onLine);
 
 // As ReadCallbook, but every line, overlong ones included, with its number.

@@ -4,22 +4,9 @@
 #include <string_view>
 #include <vector>
 
+#include "callbook_format.h"
+
 namespace kalvera {
-
-enum CallbookField : std::size_t {
-    kCallsign = 0,
-    kName = 1,
-    kAddress = 2,
-    kRegion = 3,
-    kMemberNumber = 4,
-    kValidUntil = 5,
-    kStatus = 6,
-    kMemberFieldCount = 7,
-};
-
-inline constexpr char kFieldSeparator = '#';
-// A version line is any line that contains this marker (letter case respected).
-inline constexpr std::string_view kVersionMarker = "versi: ";
 
 // The fields of one line, split at every '#', exactly as stored. The views point into the
 // line, so a record must not outlive the line it was split from.
@@ -48,15 +35,5 @@ bool TryGetField(std::string_view line, std::size_t index, std::string_view& fie
 // upper-cased. The first half, the case-sensitive substring test on the raw line, is done
 // by the scan (ReadCallbookLinesContaining) before anything is split.
 bool FieldMatchesKey(const CallbookRecord& record, std::size_t index, std::string_view key);
-
-// A member line, as the download and the start-up count them: its first field, blanks around
-// it aside, looks like a callsign (1 to 4 letters, 1 to 4 digits, up to 8 letters or digits,
-// in any letter case, as "QV27ABC"), and it holds at least the six separators of seven
-// fields. Blanks are space, tab, CR, form feed and vertical tab. A version line that happens
-// to have this shape counts as a member line too.
-bool IsMemberLine(std::string_view line);
-
-// Both halves of the key test on a single line.
-bool LineMatchesKey(std::string_view line, std::string_view key, std::size_t index);
 
 }  // namespace kalvera

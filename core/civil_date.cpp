@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "callbook_format.h"
+
 namespace kalvera {
 namespace {
 
@@ -41,11 +43,11 @@ CivilDate LocalDateAt(std::chrono::system_clock::time_point instant) {
 }
 
 std::optional<CivilDate> ParseCallbookDate(std::string_view text) {
-    const std::size_t firstDash = text.find('-');
+    const std::size_t firstDash = text.find(kDateSeparator);
     if (firstDash == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::size_t secondDash = text.find('-', firstDash + 1);
+    const std::size_t secondDash = text.find(kDateSeparator, firstDash + 1);
     if (secondDash == std::string_view::npos) {
         return std::nullopt;
     }

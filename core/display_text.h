@@ -4,17 +4,14 @@
 #include <string>
 #include <string_view>
 
-namespace kalvera {
+#include "utf8.h"
 
-// The UTF-8 byte-order mark that some editors put at the start of a text file.
-inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+namespace kalvera {
 
 // The text to show for a field of the valid-until column: yyyy-mm-dd as dd-mm-yyyy, "null"
 // in any letter case as "-", anything else unchanged. A ten-character text that does not
 // split into exactly three parts at '-' is also shown unchanged.
 std::string DisplayValidUntil(std::string_view field);
-
-bool IsValidUtf8(std::string_view text);
 
 // Fields are bytes as stored. Valid UTF-8 is kept (a leading byte-order mark is dropped);
 // anything else is read as Windows-1252, the ANSI code page of Indonesian Windows.

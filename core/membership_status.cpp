@@ -8,32 +8,28 @@
 namespace kalvera {
 namespace {
 
-struct StoredWord {
-    std::string_view lowerCase;
-    Rgb colour;
+// The colour of each stored status word, in the order of kStatusWords.
+constexpr std::array<Rgb, kStatusWords.size()> kStatusColours = {
+    kYellow,  // lifetime
+    kGreen,   // renewal
+    kGreen,   // new
+    kRed,     // invalid
 };
-
-constexpr std::array<StoredWord, 4> kStoredWords{{
-    {"seumur hidup", kYellow},
-    {"perpanjangan", kGreen},
-    {"baru", kGreen},
-    {"invalid", kRed},
-}};
 
 }  // namespace
 
 std::optional<MembershipStatus> ResolveStatus(const CallbookRecord& record, CivilDate today) {
     const std::string_view status = record.Status();
-    for (const StoredWord& word : kStoredWords) {
-        if (EqualsLowerCased(status, word.lowerCase)) {
-            return MembershipStatus{ToUpperAscii(status), word.colour};
+    for (std::size_t word = 0; word < kStatusWords.size(); ++word) {
+        if (EqualsLowerCased(status, kStatusWords[word])) {
+            return MembershipStatus{ToUpperAscii(status), kStatusColours[word]};
         }
     }
     const std::string_view validUntil = record.ValidUntil();
-    if (EqualsLowerCased(validUntil, "null")) {
+    if (EqualsLowerCased(validUntil, kNoDate)) {
         return std::nullopt;
     }
-    if (validUntil == "0000-00-00") {
+    if (validUntil == kZeroDate) {
         return MembershipStatus{"INVALID", kRed};
     }
     const std::optional<CivilDate> until = ParseCallbookDate(validUntil);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "callbook_format.h"
+
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #define KALVERA_HAVE_AVX2_SEARCH 1
@@ -35,12 +37,13 @@ constexpr std::array<unsigned char, 256> MakeCommonness() {
     for (int c = '0'; c <= '9'; ++c) {
         rank[c] = 190;
     }
-    for (char c : std::string_view("QV2701")) {
+    for (char c : kCallsignPrefix) {  // on every member line
         rank[static_cast<unsigned char>(c)] = 235;
     }
+    rank['0'] = rank['1'] = 235;  // member numbers and dates
     rank['.'] = 150;
-    rank['-'] = 210;
-    rank['#'] = 250;
+    rank[static_cast<unsigned char>(kDateSeparator)] = 210;
+    rank[static_cast<unsigned char>(kFieldSeparator)] = 250;
     rank[' '] = 255;
     rank['\r'] = 240;
     rank['\n'] = 240;

@@ -3,52 +3,48 @@
 #include <cstddef>
 #include <memory>
 #include <system_error>
-#include <vector>
 
 #include "input_file.h"
+#include "text_decoder.h"
 
 namespace kalvera {
 
-// How the bytes of a callbook file are turned into text.
-enum class TextEncoding {
-    Bytes,                  // no byte-order mark: UTF-8 or Windows-1252, kept as they are
-    Utf8WithByteOrderMark,  // the mark is dropped
-    Utf16LittleEndian,      // with its byte-order mark, as Notepad saves "Unicode"
-    Utf16BigEndian,
-};
-
-// A callbook file as text bytes: a byte-order mark at the start is dropped, and UTF-16 is
-// turned into UTF-8 (a broken surrogate or a lone last byte becomes U+FFFD), so every reader
-// sees the same kind of bytes whatever the editor saved.
+// A callbook file read as text through TextDecoder, pulled by the reader. 8-bit text is read
+// straight into the caller's buffer; only UTF-16 goes through a buffer of its own.
 class TextInput {
   public:
     // Reads the first bytes to tell the encoding.
     explicit TextInput(std::unique_ptr<InputFile> file);
 
-    TextEncoding Encoding() const { return encoding_; }
+    TextEncoding Encoding() const { return decoder_.Encoding(); }
 
-    // Fills up to `capacity` bytes (at least 8) with text; returns 0 only at the end of the file
-    // or on a read error.
+    // Reads need room for a few characters at least.
+    static constexpr std::size_t kMinCapacity = 16;
+    static_assert(kMinCapacity >= TextDecoder::MaxTextBytes(2) + TextDecoder::kMaxFinishBytes);
+
+    // Fills up to `capacity` bytes (at least kMinCapacity) with text; returns 0 only at the end
+    // of the file or on a read error.
     std::size_t Read(char* out, std::size_t capacity);
     // Set once a read has failed; the text then ends there.
     const std::error_code& Error() const { return error_; }
 
   private:
+    // Text after what telling the encoding made.
+    std::size_t ReadText(char* out, std::size_t capacity);
+    // Reads raw bytes; 0 at the end of the file or on an error.
     std::size_t ReadRaw(char* out, std::size_t capacity);
-    std::size_t DecodeUtf16(char* out, std::size_t capacity);
 
     std::unique_ptr<InputFile> file_;
     std::error_code error_;
-    TextEncoding encoding_ = TextEncoding::Bytes;
-    // Bytes read while looking for a byte-order mark that belong to the text.
-    char head_[3] = {};
+    TextDecoder decoder_;
+    bool rawEnded_ = false;
+    bool finished_ = false;
+    // Text made while telling the encoding, handed out first.
+    char head_[TextDecoder::MaxTextBytes(3) + TextDecoder::kMaxFinishBytes] = {};
     std::size_t headStart_ = 0;
     std::size_t headLength_ = 0;
-    bool rawEnded_ = false;
-    // UTF-16 only: raw bytes and what is left over between reads.
-    std::vector<char> raw_;
-    int pendingByte_ = -1;
-    char16_t highSurrogate_ = 0;
+    std::unique_ptr<char[]> raw_;  // UTF-16 only
+    std::size_t rawCapacity_ = 0;
 };
 
 }  // namespace kalvera

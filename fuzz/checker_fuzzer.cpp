@@ -92,8 +92,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(kindsOnCurrentLine.contains(CheckKind::NulByte) ==
                        (lineText.find('\0') != std::string_view::npos),
                    "nul-byte on line %llu", static_cast<unsigned long long>(current));
+        const bool versionLine = Contains(lineText, kVersionMarker);
+        if (versionLine) {
+            for (const CheckKind kind :
+                 {CheckKind::UnfindableCallsign, CheckKind::DuplicateCallsign,
+                  CheckKind::FieldCount, CheckKind::UnreadableDate, CheckKind::DateForm,
+                  CheckKind::UnknownStatus, CheckKind::RegionSpelling}) {
+                FUZZ_CHECK(!kindsOnCurrentLine.contains(kind),
+                           "version line %llu reported as a member: %s",
+                           static_cast<unsigned long long>(current),
+                           std::string(KindName(kind)).c_str());
+            }
+        }
         bool duplicate = false;
-        if (Contains(lineText, "#")) {
+        if (Contains(lineText, "#") && !versionLine) {
             const std::string callsign(SplitAt(lineText, '#').front());
             duplicate = !firstLineOfCallsign.emplace(callsign, current).second;
         }

@@ -3,94 +3,21 @@
 // and line ends.
 //
 // Input: a shape byte, a byte whose low four bits give the key's length and whose high four
-// bits pick a line to stop at, the key, then the body. Shape bits:
-//   0-1  encoding: as is, UTF-8 mark first, UTF-16 little-endian, UTF-16 big-endian
-//   2-3  each LF in the body becomes: LF, CR LF, CR, CR CR LF
-//   4    runs: 0x01 n b in the body stands for n KiB of byte b (lines past the limit and
-//        past the read chunk without large inputs); for a CR or LF, n bytes, since a run of
-//        line ends only makes many empty lines, slowly
-//   5    UTF-16 only: the body's bytes are the code units as they are, not UTF-8 to encode
-
-#include <unistd.h>
+// bits pick a line to stop at, the key, then the body. The shape's bits 0-5 make the file
+// (ShapedFile, fuzz_files.h); bit 6 makes the file hand out at most 4099 bytes per read. The
+// file is read from memory, through the InputFile seam.
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/callbook_reader.h"
+#include "fuzz_files.h"
 #include "fuzz_support.h"
 
 namespace kalvera::fuzz {
 namespace {
-
-constexpr std::size_t kMaxBodyBytes = 320 * 1024;  // past the first read chunk
-
-const std::filesystem::path& TempFile() {
-    static const std::filesystem::path path = [] {
-        // A folder in memory where there is one: the file is rewritten for every input.
-        std::error_code error;
-        const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", error)
-                                                 ? std::filesystem::path("/dev/shm")
-                                                 : std::filesystem::temp_directory_path();
-        return folder / ("kalvera-fuzz-reader-" + std::to_string(getpid()) + ".txt");
-    }();
-    return path;
-}
-
-// Removed after each input: libFuzzer may end the process without running exit handlers.
-struct RemovedAfterwards {
-    ~RemovedAfterwards() {
-        std::error_code ignored;
-        std::filesystem::remove(TempFile(), ignored);
-    }
-};
-
-void WriteFile(std::string_view bytes) {
-    std::ofstream out(TempFile(), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    FUZZ_CHECK(out.good(), "cannot write %s", TempFile().c_str());
-}
-
-std::string ExpandRuns(std::string_view body) {
-    std::string out;
-    out.reserve(kMaxBodyBytes);
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        if (body[i] == '\x01' && i + 2 < body.size()) {
-            const char byte = body[i + 2];
-            const std::size_t count = static_cast<unsigned char>(body[i + 1]) *
-                                      (byte == '\n' || byte == '\r' ? 1 : std::size_t{1024});
-            out.append(std::min(count, kMaxBodyBytes - std::min(out.size(), kMaxBodyBytes)), byte);
-            i += 2;
-        } else {
-            out.push_back(body[i]);
-        }
-    }
-    return out;
-}
-
-std::string ReplaceLineFeeds(std::string_view body, std::string_view by) {
-    std::string out;
-    out.reserve(body.size() * by.size());
-    for (char c : body) {
-        if (c == '\n') {
-            out.append(by);
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
-void PutUnit(std::string& out, char16_t unit, bool littleEndian) {
-    const char low = static_cast<char>(unit & 0xFF);
-    const char high = static_cast<char>(unit >> 8);
-    out.push_back(littleEndian ? low : high);
-    out.push_back(littleEndian ? high : low);
-}
 
 // The text a reader should see in `file`: the byte-order mark dropped, UTF-16 decoded with
 // U+FFFD for each broken surrogate and for a lone last byte.
@@ -147,13 +74,14 @@ std::vector<ModelLine> ModelLines(std::string_view text, LineEnding ending) {
     }
     for (std::size_t k = 0; k < raws.size(); ++k) {
         ModelLine line;
-        line.overlong = raws[k].size() > kMaxLineBytes;
         std::string_view kept = raws[k];
         std::size_t crs = 0;
         while (ending == LineEnding::LineFeed && !kept.empty() && kept.back() == '\r') {
             kept.remove_suffix(1);
             ++crs;
         }
+        // The limit is on the text; the line end, however many CRs, does not count.
+        line.overlong = kept.size() > kMaxLineBytes;
         const bool endedByLineFeed = k + 1 < raws.size() || text.ends_with('\n');
         line.severalCrs = !line.overlong && crs > 1 && endedByLineFeed;
         line.text = line.overlong ? std::string_view{} : kept;
@@ -210,45 +138,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t keyLength = std::min<std::size_t>(data[1] & 15, size - 2);
     const std::uint64_t stopAt = data[1] >> 4;
     const std::string key(Bytes(data + 2, keyLength));
-    std::string body(Bytes(data + 2 + keyLength, size - 2 - keyLength));
-
-    if (shape & 16) {
-        body = ExpandRuns(body);
-    }
-    static constexpr std::string_view kLineEnds[] = {"\n", "\r\n", "\r", "\r\r\n"};
-    body = ReplaceLineFeeds(body, kLineEnds[(shape >> 2) & 3]);
-
-    std::string file;
     std::optional<std::string> utf8Body;  // what the text must be, when encoded from UTF-8
-    switch (shape & 3) {
-        case 0:
-            file = body;
-            break;
-        case 1:
-            file = "\xEF\xBB\xBF" + body;
-            break;
-        default: {
-            const bool little = (shape & 3) == 2;
-            file = little ? "\xFF\xFE" : "\xFE\xFF";
-            if ((shape & 32) == 0 && IsWellFormedUtf8(body)) {
-                for (char32_t code : CodePoints(body)) {
-                    if (code >= 0x10000) {
-                        PutUnit(file, static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)),
-                                little);
-                        PutUnit(file, static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)),
-                                little);
-                    } else {
-                        PutUnit(file, static_cast<char16_t>(code), little);
-                    }
-                }
-                utf8Body = body;
-            } else {
-                file += body;
-            }
-        }
-    }
-    WriteFile(file);
-    const RemovedAfterwards removed;
+    const std::string file = ShapedFile(
+        shape, std::string(Bytes(data + 2 + keyLength, size - 2 - keyLength)), &utf8Body);
+    const ServedFromMemory served(file, shape & 64 ? 4099 : file.size() + 1);
+    const std::filesystem::path path = ServedFromMemory::Path();
 
     TextEncoding encoding = TextEncoding::Bytes;
     const std::string text = ModelText(file, encoding);
@@ -261,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string seenText;
     std::vector<std::size_t> seenLength;
     std::vector<bool> seenOverlong;
-    const ScanSummary scan = ScanCallbook(TempFile(), [&](const CallbookLine& line) {
+    const ScanSummary scan = ScanCallbook(path, [&](const CallbookLine& line) {
         FUZZ_CHECK(line.text.size() <= kMaxLineBytes, "line %llu handed over with %zu bytes",
                    static_cast<unsigned long long>(line.number), line.text.size());
         FUZZ_CHECK(line.number == seenLength.size() + 1, "line %llu follows line %zu",
@@ -313,7 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The plain pass: the lines that are not overlong.
     ExpectedLines plain(TextsOf(model, nullptr), "ReadCallbook");
-    const ScanSummary read = ReadCallbook(TempFile(), [&](std::string_view line) {
+    const ScanSummary read = ReadCallbook(path, [&](std::string_view line) {
         plain.Take(line);
         return false;
     });
@@ -332,7 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                          ? "keyed pass (memchr)"
                                          : "keyed pass (fastest)");
         const ScanSummary summary = ReadCallbookLinesContaining(
-            TempFile(), SubstringFinder(key, strategy), [&](std::string_view line) {
+            path, SubstringFinder(key, strategy), [&](std::string_view line) {
                 keyed.Take(line);
                 return false;
             });
@@ -344,7 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A handler that is finished is never called again.
     if (stopAt >= 1 && stopAt <= model.size()) {
         std::uint64_t calls = 0;
-        const ScanSummary stopped = ScanCallbook(TempFile(), [&](const CallbookLine& line) {
+        const ScanSummary stopped = ScanCallbook(path, [&](const CallbookLine& line) {
             ++calls;
             return line.number == stopAt;
         });
@@ -356,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!withKey.empty()) {
         std::size_t calls = 0;
         const ScanSummary stopped =
-            ReadCallbookLinesContaining(TempFile(), SubstringFinder(key), [&](std::string_view) {
+            ReadCallbookLinesContaining(path, SubstringFinder(key), [&](std::string_view) {
                 ++calls;
                 return true;
             });

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "core/ascii_case.h"
+#include "core/callbook_format.h"
 #include "core/callbook_record.h"
 #include "core/civil_date.h"
 #include "core/display_text.h"
@@ -20,6 +21,7 @@ constexpr std::array<std::string_view, kCheckKindCount> kKindNames = {
     "overlong-line",
     "field-count",
     "unreadable-date",
+    "date-form",
     "unknown-status",
     "region-spelling",
     "empty-line",
@@ -27,11 +29,6 @@ constexpr std::array<std::string_view, kCheckKindCount> kKindNames = {
     "utf-16",
     "old-mac-line-ends",
     "double-carriage-return",
-};
-
-// Stored status words that mean something, and "null", which data keepers write for none.
-constexpr std::array<std::string_view, 5> kKnownStatusWords = {
-    "seumur hidup", "perpanjangan", "baru", "invalid", "null",
 };
 
 // At most this many fields are looked at; a line with more is reported by its count.
@@ -59,10 +56,6 @@ Fields Split(std::string_view line) {
     }
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) {
         text.remove_prefix(1);
@@ -81,17 +74,17 @@ std::size_t CharacterCount(std::string_view utf8) {
     return count;
 }
 
-// Why no key that the window builds ("QV27" + up to three typed characters, trimmed and in
-// capitals) can ever match `callsign`; empty when one can.
+// Why no key that the window builds (the prefix and up to three typed characters, trimmed
+// and in capitals) can ever match `callsign`; empty when one can.
 std::string_view WhyUnfindable(std::string_view callsign) {
-    static_assert(kCallsignPrefix == "QV27", "the text below names the prefix");
+    static const std::string otherPrefix = "does not start with " + std::string(kCallsignPrefix);
     if (!callsign.empty() && (IsBlank(callsign.front()) || IsBlank(callsign.back()))) {
         return "has blanks around it";
     }
     if (!callsign.starts_with(kCallsignPrefix)) {
         return EqualsUpperCased(callsign.substr(0, kCallsignPrefix.size()), kCallsignPrefix)
                    ? "has lower-case letters"
-                   : "does not start with QV27";
+                   : std::string_view(otherPrefix);
     }
     const std::string_view suffix = callsign.substr(kCallsignPrefix.size());
     for (char c : suffix) {
@@ -111,21 +104,11 @@ std::string_view WhyUnfindable(std::string_view callsign) {
     return {};
 }
 
-bool IsReadableDate(std::string_view field) {
-    return EqualsLowerCased(field, "null") || field == "0000-00-00" ||
-           ParseCallbookDate(field).has_value();
-}
-
 bool IsKnownStatus(std::string_view field) {
-    if (field.empty()) {
-        return true;
-    }
-    for (std::string_view word : kKnownStatusWords) {
-        if (EqualsLowerCased(field, word)) {
-            return true;
-        }
-    }
-    return false;
+    // "null" is what data keepers write for no status.
+    return field.empty() || EqualsLowerCased(field, kNoDate) ||
+           std::any_of(kStatusWords.begin(), kStatusWords.end(),
+                       [field](std::string_view word) { return EqualsLowerCased(field, word); });
 }
 
 // Appends a field as UTF-8 in quotes. A field can hold any byte but a finding is one line, so
@@ -211,7 +194,7 @@ void CallbookChecker::Line(const CallbookLine& line) {
         return;
     }
     const std::string_view text = line.text;
-    const bool versionLine = text.find(kVersionMarker) != std::string_view::npos;
+    const bool versionLine = IsVersionLine(text);
     sawVersionLine_ = sawVersionLine_ || versionLine;
     if (text.find('\0') != std::string_view::npos) {
         Report(CheckKind::NulByte, line.number, {"line holds a NUL byte"});
@@ -220,12 +203,18 @@ void CallbookChecker::Line(const CallbookLine& line) {
         Report(CheckKind::EmptyLine, line.number, {"empty line"});
         return;
     }
+    // A version line is never a member, whatever else it holds: the window shows it as the
+    // banner, and data keepers write it with any text around the marker.
+    if (versionLine) {
+        return;
+    }
     if (text.find(kFieldSeparator) != std::string_view::npos) {
         MemberLine(text, line.number);
-    } else if (!versionLine) {
+    } else {
         Report(CheckKind::FieldCount, line.number,
-               {"line is neither a member line (seven fields separated by '#') nor a version "
-                "line"});
+               {"line is neither a member line (", Piece::Of(kMemberFieldCount),
+                " fields separated by '", std::string_view(&kFieldSeparator, 1),
+                "') nor a version line"});
     }
 }
 
@@ -247,19 +236,35 @@ void CallbookChecker::MemberLine(std::string_view text, std::uint64_t number) {
                {"member line has ", Piece::Of(fields.count), " fields, not ",
                 Piece::Of(kMemberFieldCount)});
     }
-    if (fields.count > kValidUntil && !IsReadableDate(fields.kept[kValidUntil])) {
-        Report(CheckKind::UnreadableDate, number,
-               {"valid-until date ", Piece::Quoted(fields.kept[kValidUntil]),
-                " is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing"});
+    if (fields.count > kValidUntil) {
+        ValidUntil(fields.kept[kValidUntil], number);
     }
     if (fields.count > kStatus && !IsKnownStatus(fields.kept[kStatus])) {
+        static_assert(kStatusWords.size() == 4, "the finding names every status word");
         Report(CheckKind::UnknownStatus, number,
-               {"status ", Piece::Quoted(fields.kept[kStatus]),
-                " is not seumur hidup, perpanjangan, baru or invalid; the date decides the "
-                "status"});
+               {"status ", Piece::Quoted(fields.kept[kStatus]), " is not ", kStatusWords[0], ", ",
+                kStatusWords[1], ", ", kStatusWords[2], " or ", kStatusWords[3],
+                "; the date decides the status"});
     }
     if (fields.count > kRegion) {
         RegionLine(fields.kept[kRegion], number);
+    }
+}
+
+void CallbookChecker::ValidUntil(std::string_view field, std::uint64_t number) {
+    if (EqualsLowerCased(field, kNoDate) || field == kZeroDate) {
+        return;
+    }
+    if (!ParseCallbookDate(field)) {
+        Report(CheckKind::UnreadableDate, number,
+               {"valid-until date ", Piece::Quoted(field), " is not a date (yyyy-mm-dd), ", kNoDate,
+                " or ", kZeroDate, "; the status may show nothing"});
+    } else if (field.size() != kDateLength) {
+        // Readable, but with a one-digit month or day: only a ten-character date is turned
+        // into dd-mm-yyyy.
+        Report(CheckKind::DateForm, number,
+               {"valid-until date ", Piece::Quoted(field),
+                " is not written yyyy-mm-dd; the window shows it as written, not as dd-mm-yyyy"});
     }
 }
 
@@ -296,7 +301,8 @@ void CallbookChecker::Finish(const ScanSummary& scan) {
     }
     if (!sawVersionLine_) {
         Report(CheckKind::NoVersionLine, 0,
-               {"no version line (one that holds \"versi: \"); the window shows no version"});
+               {"no version line (one that holds \"", kVersionMarker,
+                "\"); the window shows no version"});
     }
 }
 

@@ -24,6 +24,7 @@ enum class CheckKind {
     OverlongLine,          // error: longer than kMaxLineBytes, ignored by every reader
     FieldCount,            // warning: a member line with other than seven fields
     UnreadableDate,        // warning: the status then shows nothing
+    DateForm,              // warning: a date not written yyyy-mm-dd is shown as written
     UnknownStatus,         // warning: the date then decides
     RegionSpelling,        // warning: one region written two ways splits the region list
     EmptyLine,             // warning
@@ -32,7 +33,7 @@ enum class CheckKind {
     OldMacLineEnds,        // warning, whole file
     DoubleCarriageReturn,  // warning, whole file
 };
-inline constexpr std::size_t kCheckKindCount = 13;
+inline constexpr std::size_t kCheckKindCount = 14;
 
 bool IsError(CheckKind kind);
 // A short name for counts ("duplicate-callsign").
@@ -88,6 +89,7 @@ class CallbookChecker {
 
     void Report(CheckKind kind, std::uint64_t line, std::initializer_list<Piece> pieces);
     void MemberLine(std::string_view text, std::uint64_t number);
+    void ValidUntil(std::string_view field, std::uint64_t number);
     void RegionLine(std::string_view region, std::uint64_t number);
 
     FindingHandler onFinding_;

@@ -35,7 +35,10 @@ void RegionCollector::Take(std::string_view line) {
         return;
     }
     if (list_.regions.size() >= kMaxRegions || current_.size() > kMaxRegionBytes - bytes_) {
-        list_.capped = true;
+        if (list_.cutAt == RegionLimit::None) {
+            list_.cutAt =
+                list_.regions.size() >= kMaxRegions ? RegionLimit::Count : RegionLimit::Text;
+        }
         return;
     }
     bytes_ += current_.size();

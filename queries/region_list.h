@@ -21,13 +21,20 @@ namespace kalvera {
 inline constexpr std::size_t kMaxRegions = 10000;
 inline constexpr std::size_t kMaxRegionBytes = 1024 * 1024;
 
+// Which limit left regions out of a list.
+enum class RegionLimit {
+    None,   // every region is in the list
+    Count,  // kMaxRegions
+    Text,   // kMaxRegionBytes
+};
+
 struct RegionList {
     bool fileMissing = false;
     // Distinct region fields in order of first appearance, bytes as stored (they are also
     // the keys of a listing). Letter case and blanks make entries distinct.
     std::vector<std::string> regions;
-    // True when the limits above left regions out.
-    bool capped = false;
+    // The limit that left the first region out, if one did.
+    RegionLimit cutAt = RegionLimit::None;
     // What the system said when reading failed part-way; the regions before it are kept.
     std::optional<std::string> readError;
 };

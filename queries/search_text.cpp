@@ -1,14 +1,57 @@
 #include "search_text.h"
 
-namespace kalvera {
+#include <algorithm>
+#include <iterator>
 
-bool IsNumericSearchText(std::string_view text) {
+#include "core/callbook_format.h"
+#include "core/utf8.h"
+#include "upper_case_table.h"
+
+namespace kalvera {
+namespace {
+
+// The search box trims spaces, nothing else.
+std::string_view WithoutSpacesAround(std::string_view text) {
     while (!text.empty() && text.front() == ' ') {
         text.remove_prefix(1);
     }
     while (!text.empty() && text.back() == ' ') {
         text.remove_suffix(1);
     }
+    return text;
+}
+
+void AppendUpperCase(std::string& out, char32_t code) {
+    using namespace upper_case;
+    const auto expansion =
+        std::lower_bound(std::begin(kUpperCaseExpansions), std::end(kUpperCaseExpansions), code,
+                         [](const UpperCaseExpansion& e, char32_t c) { return e.from < c; });
+    if (expansion != std::end(kUpperCaseExpansions) && expansion->from == code) {
+        for (const char32_t part : expansion->to) {
+            if (part != 0) {
+                AppendUtf8(out, part);
+            }
+        }
+        return;
+    }
+    // The last run that starts at or before `code`.
+    const auto after =
+        std::upper_bound(std::begin(kUpperCaseRuns), std::end(kUpperCaseRuns), code,
+                         [](char32_t c, const UpperCaseRun& run) { return c < run.first; });
+    if (after != std::begin(kUpperCaseRuns)) {
+        const UpperCaseRun& run = *std::prev(after);
+        if (code <= run.last && (code - run.first) % run.stride == 0) {
+            AppendUtf8(out, static_cast<char32_t>(static_cast<std::int32_t>(code) + run.delta));
+            return;
+        }
+    }
+    AppendUtf8(out, code);
+}
+
+}  // namespace
+
+bool IsNumericSearchText(std::string_view text) {
+    text = WithoutSpacesAround(text);
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         text.remove_prefix(1);
     }
@@ -24,6 +67,40 @@ bool IsNumericSearchText(std::string_view text) {
         }
     }
     return digits;
+}
+
+std::string UpperCaseSearchText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            out.push_back(byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A')
+                                                     : static_cast<char>(byte));
+            ++i;
+            continue;
+        }
+        const std::optional<Utf8Character> character = DecodeUtf8(text, i);
+        if (!character) {
+            out.push_back(text[i]);
+            ++i;
+            continue;
+        }
+        AppendUpperCase(out, character->code);
+        i += character->length;
+    }
+    return out;
+}
+
+std::optional<std::string> SearchKeyFor(std::string_view typed) {
+    if (typed.empty() || IsNumericSearchText(typed)) {
+        return std::nullopt;
+    }
+    std::string upper = UpperCaseSearchText(WithoutSpacesAround(typed));
+    if (upper.starts_with(kCallsignPrefix)) {
+        return upper;
+    }
+    return std::string(kCallsignPrefix) + upper;
 }
 
 }  // namespace kalvera

@@ -28,7 +28,7 @@ struct VersionBanner {
 class VersionCollector {
   public:
     void Take(std::string_view line) {
-        if (line.find(kVersionMarker) != std::string_view::npos) {
+        if (IsVersionLine(line)) {
             last_.assign(line);
             found_ = true;
         }

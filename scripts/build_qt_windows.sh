@@ -6,19 +6,26 @@
 # ~/.cache/kalvera/qt6-windows-6.4.2. Debian ships no Qt for MinGW, but it ships Qt's source.
 #
 # - A prefix that carries the stamp of the wanted version and configure options is used as it is.
+# - So is a prefix that holds an unpacked prebuilt Qt of the wanted version (the archive below,
+#   unpacked by hand: its folder qt6-windows/), although it carries no stamp.
 # - Otherwise, when the prebuilt archive made by the same configure line is at hand
 #   ($KALVERA_QT_WINDOWS_PREBUILT, by default ../shared/qt6-windows beside the repository) and its
 #   sha256 checks, it is unpacked (a few seconds).
 # - Otherwise (or with --from-source) Qt is built from Debian's qt6-base source package
-#   (scripts/fetch_debian_source.sh), with one small fix, then configured, built and installed. This takes 40 to 70 minutes on two cores; the
-#   work folder ($KALVERA_QT_WINDOWS_WORK, by default ~/.cache/kalvera/qt6-base-build) is kept,
-#   so an interrupted build goes on where it stopped. Its output goes to qt-build.log there.
+#   (scripts/fetch_debian_source.sh), with one small fix, then configured, built and installed.
+#   This takes 40 to 70 minutes on two cores; the work folder ($KALVERA_QT_WINDOWS_WORK, by
+#   default ~/.cache/kalvera/qt6-base-build) is kept, so an interrupted build goes on where it
+#   stopped. Its output goes to qt-build.log there.
+# The prefix is replaced only when it is missing, empty or made by this script (it carries the
+# stamp, written before anything is put there); any other folder is left alone, with a message.
 #
 # --print-prefix prints the prefix and exits.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 repo="$(cd "$here/.." && pwd)"
+# shellcheck source=progress.sh
+source "$here/progress.sh"
 
 qt_version=6.4.2
 prefix="${KALVERA_QT_WINDOWS:-$HOME/.cache/kalvera/qt6-windows-$qt_version}"
@@ -56,10 +63,43 @@ for arg in "$@"; do
     esac
 done
 
-if [[ -f $stamp_file && $(cat "$stamp_file") == "$stamp" ]]; then
+if [[ -f $stamp_file && $(cat "$stamp_file") == "$stamp" ]] && ! $from_source; then
     echo "  Qt $qt_version for Windows is ready in $prefix"
     exit 0
 fi
+
+# A Qt for MinGW of the wanted version, installed as the prebuilt archive holds it.
+holds_prebuilt_qt() {
+    [[ -f $prefix/bin/Qt6Core.dll ]] &&
+        grep -qF "set(PACKAGE_VERSION \"$qt_version\")" \
+            "$prefix/lib/cmake/Qt6/Qt6ConfigVersionImpl.cmake" 2>/dev/null
+}
+if [[ ! -f $stamp_file ]] && holds_prebuilt_qt && ! $from_source; then
+    echo "  Qt $qt_version for Windows, unpacked by hand, is used as it is: $prefix"
+    exit 0
+fi
+
+# Only a folder this script made (stamped) may be deleted; an empty one or none may be filled.
+if [[ -d $prefix && ! -f $stamp_file && -n $(ls -A "$prefix") ]]; then
+    cat >&2 <<MESSAGE
+$prefix holds files not made by scripts/build_qt_windows.sh (it has no
+kalvera-qt-stamp.txt), so nothing there was changed or deleted. Empty it, or name another
+folder with KALVERA_QT_WINDOWS. (Qt $qt_version for Windows unpacked from the prebuilt archive
+is used as it is, but not with --from-source.)
+MESSAGE
+    exit 1
+fi
+if [[ -e $prefix && ! -d $prefix ]]; then
+    echo "$prefix is not a folder; name another one with KALVERA_QT_WINDOWS." >&2
+    exit 1
+fi
+
+# Makes the prefix empty, and marks it as this script's before anything goes in.
+claim_prefix() {
+    rm -rf "$prefix"
+    mkdir -p "$prefix"
+    printf 'incomplete\n' >"$stamp_file"
+}
 
 write_stamp() { # origin
     printf '%s\n' "$stamp" >"$stamp_file"
@@ -82,7 +122,7 @@ unpack_prebuilt() {
     local unpack
     unpack="$(mktemp -d "$parent/.unpack.XXXXXX")"
     tar -xJf "$prebuilt/$prebuilt_archive" -C "$unpack"
-    rm -rf "$prefix"
+    rm -rf "$prefix"  # missing, empty or this script's own: checked above
     mv "$unpack/qt6-windows" "$prefix"
     rmdir "$unpack"
     write_stamp "unpacked from $prebuilt_archive ($(cd "$prebuilt" && grep -F " $prebuilt_archive" SHA256SUMS | cut -d' ' -f1))"
@@ -123,13 +163,14 @@ build_from_source() {
         rm -rf "$build" && mkdir -p "$build"
         (cd "$build" && "$source/configure" -prefix "$prefix" "${configure_options[@]}" \
             -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >>"$log" 2>&1)
+            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake 2>&1) |
+            show_progress --own-line 3>&1 >>"$log"
         printf '%s\n%s\n' "$stamp" "$prefix" >"$build/kalvera-configure.txt"
     fi
     echo "  building Qt $qt_version for Windows: 40 to 70 minutes on two cores (log: $log)"
     local started=$SECONDS
-    cmake --build "$build" -j "${KALVERA_JOBS:-$(nproc)}" >>"$log" 2>&1
-    rm -rf "$prefix"
+    cmake --build "$build" -j "${KALVERA_JOBS:-$(nproc)}" 2>&1 | show_progress --own-line 3>&1 >>"$log"
+    claim_prefix
     cmake --install "$build" >>"$log" 2>&1
     write_stamp "built from $(basename "$source") in $(((SECONDS - started) / 60)) minutes"
     echo "  Qt $qt_version for Windows built in $(((SECONDS - started) / 60)) minutes"

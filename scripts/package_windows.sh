@@ -9,6 +9,7 @@
 # One line per step; the tools' own output goes to build-windows/package.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/progress.sh
 repo=$PWD
 build=$repo/build-windows
 mkdir -p "$build"
@@ -65,14 +66,15 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
     -DQT_WINDOWS_PREFIX="$qt_prefix" -DCURL_WINDOWS_PREFIX="$curl_prefix" -DQT_HOST_PATH=/usr \
     -DKALVERA_LINUX_TOOL="$build/linux-tool/bin/kalvera-callbook" >>"$log" 2>&1
-cmake --build "$build" -j "$jobs" >>"$log" 2>&1
+cmake --build "$build" -j "$jobs" 2>&1 | show_progress --own-line 3>&1 >>"$log"
 build_seconds=$((SECONDS - build_started))
 
 step "Windows tests under Wine"
 tests_started=$SECONDS
 tests/windows/wine_session.sh start "$build"
 wine_started=true
-if ! (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300) >"$build/ctest.log" 2>&1; then
+if ! (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300) 2>&1 |
+    show_progress --own-line 3>&1 >"$build/ctest.log"; then
     cat "$build/ctest.log" >&2
     step_name="Windows tests under Wine"
     false

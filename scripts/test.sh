@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds Kalvera and runs every test twice: in build/, and in build-asan/ built with
-# AddressSanitizer and UndefinedBehaviorSanitizer (window and download tests included).
-# Warnings are errors in both, as in CI. What the steps print goes to build/setup.log and
-# build-asan/setup.log.
+# AddressSanitizer and UndefinedBehaviorSanitizer (window and download tests included), then
+# fuzzes (scripts/fuzz.sh). Warnings are errors in both, as in CI. What the steps print goes to
+# build/setup.log and build-asan/setup.log, and the fuzzing's to build-fuzz/ (fuzz-build.log,
+# fuzz-run/<target>/log); the terminal gets one line per step, with the progress of builds and
+# test runs at least once a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/steps.sh
@@ -37,6 +39,6 @@ step "Running tests under the sanitizers…" \
 tests_summary
 
 # The code that reads what others write, under libFuzzer for about a minute; a failure stops
-# CI and shows the input that causes it.
-echo "Fuzzing… (about a minute)"
+# CI and shows the input that causes it. Its logs are in build-fuzz/ (scripts/fuzz.sh).
+echo "Fuzzing… (about a minute, after building the fuzz targets; logs in build-fuzz/)"
 scripts/fuzz.sh

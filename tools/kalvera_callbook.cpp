@@ -15,7 +15,6 @@
 
 #include "checked_output.h"
 #include "command_line.h"
-#include "core/ascii_case.h"
 #include "core/callbook_path.h"
 #include "core/civil_date.h"
 #include "core/display_text.h"
@@ -24,6 +23,7 @@
 #include "queries/callsign_lookup.h"
 #include "queries/messages.h"
 #include "queries/region_list.h"
+#include "queries/search_text.h"
 #include "queries/version_banner.h"
 #include "tool_arguments.h"
 
@@ -50,14 +50,20 @@ Subcommands:
                        name, address, regency or city, member number, valid
                        until as dd-mm-yyyy or "-", status or an empty line),
                        then the status colour as #RRGGBB (#FFFFFF for none).
-                       No such member: the line "KEY tidak ditemukan!".
+                       No such member: the line "QV27XYZ tidak ditemukan!",
+                       with the whole callsign that was searched for.
   regions FILE         The regencies and cities, in the order they first
-                       appear.
+                       appear. Short lines (under four fields) before the
+                       first region, such as a version line at the top, give
+                       an empty first line, as they give the window's list an
+                       empty first entry. The list stops at 10000 entries or
+                       1 MiB of text, as the window's does; standard error
+                       then says so.
   listing FILE REGION  One row per member of REGION: callsign | name |
                        address | region | number | valid until, then " | "
                        and the status when the member has one.
-  version FILE         The version line as the window shows it ("Database
-                       versi: ... WIB"), or nothing when there is none.
+  version FILE         The last version line as the window shows it, between
+                       "Database " and " WIB", or nothing when there is none.
   check FILE           For data keepers: reads the callbook as the window does
                        and reports what the window would show wrongly or never,
                        one finding a line, as "FILE:LINE: error: TEXT" or
@@ -65,8 +71,10 @@ Subcommands:
                        the whole file). Nothing when all is well.
 
 KEY is what one types into the window's search box: a callsign's suffix in
-any letter case, blanks around it dropped ("bgs" finds QV27BGS); or a whole
-callsign starting with QV27, in any letter case ("qv27bgs" finds QV27BGS).
+any letter case, spaces around it dropped ("bgs" finds QV27BGS, "é" finds
+QV27É); or a whole callsign starting with QV27, in any letter case ("qv27bgs"
+finds QV27BGS). A numeric KEY ("12") is not searched for, as the window does
+not search for one: one line on standard error says so, exit status 1.
 With --exact, KEY is the whole callsign, byte for byte.
 REGION is a regency or city as "regions" prints it; it is found whether the
 callbook is saved in UTF-8 or in Windows-1252.
@@ -83,9 +91,9 @@ Options (anywhere after the subcommand):
 Exit status:
   0   found (lookup, listing), done (regions, version), nothing to report
       (check)
-  1   not found: no member with that callsign (lookup), or no member in
-      REGION (listing; "REGION tidak ditemukan!" on standard error); or
-      findings (check)
+  1   not found: no member with that callsign, or a numeric KEY (lookup),
+      or no member in REGION (listing; "REGION tidak ditemukan!" on
+      standard error); or findings (check)
   2   no callbook at FILE ("Database tidak ditemukan!" on standard error),
       or reading it failed part-way (the error on standard error)
   64  wrong arguments (one line on standard error says what is wrong)
@@ -134,27 +142,18 @@ std::string HexColour(const Rgb& colour) {
     return text;
 }
 
-// The key the window's search builds from what is typed: blanks around it dropped,
-// upper-cased, the prefix in front. Text that starts with the prefix once upper-cased is a
-// whole callsign already; no suffix can be mistaken for one, since a suffix has three
-// letters and the prefix four characters. Only the letters a-z change case: callsigns are
-// ASCII.
-std::string WindowSearchKey(std::string_view typed) {
-    const std::size_t first = typed.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        typed = {};
-    } else {
-        typed = typed.substr(first, typed.find_last_not_of(' ') - first + 1);
-    }
-    const std::string upper = ToUpperAscii(typed);
-    if (upper.starts_with(kCallsignPrefix)) {
-        return upper;
-    }
-    return std::string(kCallsignPrefix) + upper;
-}
-
 int Lookup(const ParsedArguments& args, CheckedOutput& out) {
-    const std::string key = args.exact ? args.operands[1] : WindowSearchKey(args.operands[1]);
+    const std::string& typed = args.operands[1];
+    const std::optional<std::string> windowKey =
+        args.exact ? std::optional<std::string>(typed) : SearchKeyFor(typed);
+    if (!windowKey) {
+        ErrorLine(
+            std::string(kProgramName) + ": " +
+            (typed.empty() ? std::string("KEY is empty") : "KEY \"" + typed + "\" is a number") +
+            "; the window searches for nothing then");
+        return kExitNotFound;
+    }
+    const std::string& key = *windowKey;
     const LookupResult result =
         QueryCallsign(PathFromUtf8(args.operands[0]), key, args.today.value_or(LocalToday()));
     switch (result.outcome) {
@@ -185,6 +184,13 @@ int Regions(const ParsedArguments& args, CheckedOutput& out) {
     }
     for (const std::string& region : list.regions) {
         out.Line(ToDisplayText(region));
+    }
+    if (list.cutAt != RegionLimit::None) {
+        ErrorLine(std::string(kProgramName) + ": regions: the list stops at " +
+                  (list.cutAt == RegionLimit::Count
+                       ? std::to_string(kMaxRegions) + " regions"
+                       : std::to_string(kMaxRegionBytes / (1024 * 1024)) + " MiB of region names") +
+                  ", as the window's does; " + args.operands[0] + " holds more");
     }
     return kExitFound;
 }

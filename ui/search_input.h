@@ -4,14 +4,14 @@
 
 namespace kalvera {
 
-// Drops leading and trailing blanks (spaces) only.
-QString TrimBlanks(const QString& text);
+// The search box's rules (queries/search_text.h) for the box's own text.
 
-// True when the text as a whole reads as a number (IsNumericSearchText, queries/search_text.h).
+// True when the text as a whole reads as a number, and the box searches for nothing
+// (IsNumericSearchText).
 bool IsNumericText(const QString& text);
 
 // The full callsign for a typed suffix: the regional prefix, then the suffix trimmed of blanks
-// and upper-cased.
+// and upper-cased (SearchKeyFor). Only for a text that is neither empty nor numeric.
 QString SearchKey(const QString& suffix);
 
 }  // namespace kalvera

@@ -5,15 +5,9 @@
 #include <cstring>
 
 #include "core/ascii_case.h"
-#include "core/callbook_reader.h"
-#include "core/callbook_record.h"
-#include "core/display_text.h"
 
 namespace kalvera {
 namespace {
-
-// A member line has at least this many separators.
-constexpr std::uint8_t kMemberSeparators = kMemberFieldCount - 1;
 
 constexpr std::array<std::string_view, 7> kHtmlTags = {
     "<html", "<head", "<body", "<title", "<script", "<style", "<!doctype",
@@ -27,47 +21,8 @@ constexpr bool OnlyOpensWithAngle(std::string_view tag) {
 static_assert(std::all_of(kHtmlTags.begin(), kHtmlTags.end(), OnlyOpensWithAngle));
 static_assert(kHtmlTags.size() <= 8, "one bit per tag in a byte");
 
-// A partial match of the marker that fails can only restart at the failing character, and
-// a match cannot start inside another: its first character occurs nowhere else in it.
-static_assert(kVersionMarker.find(kVersionMarker[0], 1) == std::string_view::npos);
-
-// Any character outside ASCII, from a UTF-16 text, stands as this byte: none of the rules
-// looks at such characters, only at whether they are blank, letters or digits (they are not).
-constexpr char kOtherCharacter = '\x80';
-
-constexpr std::uint8_t kMaxCallsignLetters = 4;
-constexpr std::uint8_t kMaxCallsignDigits = 4;
-constexpr std::uint8_t kMaxCallsignSuffix = 8;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Where the first CR or LF is, or npos.
-std::size_t FindLineEnd(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            return i;
-        }
-    }
-    return std::string_view::npos;
-}
-
-std::uint32_t Utf8Length(std::uint16_t unit) {
-    if (unit < 0x80) {
-        return 1;
-    }
-    if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF)) {
-        return 2;  // a surrogate is half of a four-byte character
-    }
-    return 3;
-}
+// Raw bytes decoded at a time, into a buffer of a fixed size.
+constexpr std::size_t kPieceBytes = 16 * 1024;
 
 }  // namespace
 
@@ -97,165 +52,51 @@ std::string_view Describe(ContentVerdict verdict) {
     return "?";
 }
 
-void CallbookContentCheck::LineTally::StepCallsign(char c) {
-    const bool blank = IsBlank(c);
-    const bool letter = IsLetter(c);
-    const bool digit = IsDigit(c);
-    const bool end = c == kFieldSeparator;
-    const auto enter = [this](Callsign next) {
-        callsign = next;
-        runLength = 1;
-    };
-    const auto extend = [this](std::uint8_t most) {
-        callsign = ++runLength <= most ? callsign : Callsign::No;
-    };
-    switch (callsign) {
-        case Callsign::Blanks:
-            if (letter) {
-                enter(Callsign::Letters);
-            } else if (!blank) {
-                callsign = Callsign::No;
-            }
-            return;
-        case Callsign::Letters:
-            if (letter) {
-                extend(kMaxCallsignLetters);
-            } else if (digit) {
-                enter(Callsign::Digits);
-            } else {
-                callsign = Callsign::No;
-            }
-            return;
-        case Callsign::Digits:
-        case Callsign::Suffix:
-            if (end) {
-                callsign = Callsign::Yes;
-            } else if (blank) {
-                callsign = Callsign::Trailing;
-            } else if (callsign == Callsign::Digits && digit) {
-                extend(kMaxCallsignDigits);
-            } else if (callsign == Callsign::Digits && letter) {
-                enter(Callsign::Suffix);
-            } else if (callsign == Callsign::Suffix && (letter || digit)) {
-                extend(kMaxCallsignSuffix);
-            } else {
-                callsign = Callsign::No;
-            }
-            return;
-        case Callsign::Trailing:
-            if (end) {
-                callsign = Callsign::Yes;
-            } else if (!blank) {
-                callsign = Callsign::No;
-            }
-            return;
-        case Callsign::Yes:
-        case Callsign::No:
-            return;
-    }
-}
-
-bool CallbookContentCheck::LineTally::IsMember() const {
-    return callsign == Callsign::Yes && separators >= kMemberSeparators;
-}
-
-void CallbookContentCheck::LineTally::AddRun(std::string_view run) {
-    std::size_t trailingCrs = 0;
-    while (trailingCrs < run.size() && run[run.size() - 1 - trailingCrs] == '\r') {
-        ++trailingCrs;
-    }
-    const std::string_view data = run.substr(0, run.size() - trailingCrs);
-    if (data.empty()) {
-        heldCrs += trailingCrs;
-        return;
-    }
-    if (heldCrs > 0) {
-        // Not followed by an LF: data. A run of blanks acts as one, whatever its length.
-        length += heldCrs;
-        StepCallsign('\r');
-        markerMatched = 0;
-    }
-    heldCrs = trailingCrs;
-    length += data.size();
-    overlong = overlong || length > kMaxLineBytes;
-    if (IsMember()) {
-        return;  // a member line whatever else it holds
-    }
-    nonBlank =
-        nonBlank || std::any_of(data.begin(), data.end(), [](char c) { return !IsBlank(c); });
-    for (std::size_t i = 0;
-         i < data.size() && callsign != Callsign::Yes && callsign != Callsign::No; ++i) {
-        StepCallsign(data[i]);
-    }
-    for (std::size_t at = data.find(kFieldSeparator);
-         at != std::string_view::npos && separators < kMemberSeparators;
-         at = data.find(kFieldSeparator, at + 1)) {
-        ++separators;
-    }
-    if (!marker && !IsMember()) {
-        MatchMarker(data);
-    }
-}
-
-// The marker may have begun in an earlier run and may go on in a later one; only the length
-// of its partial match is kept.
-void CallbookContentCheck::LineTally::MatchMarker(std::string_view data) {
-    if (markerMatched > 0) {
-        const std::string_view rest = kVersionMarker.substr(markerMatched);
-        if (data.starts_with(rest)) {
-            marker = true;
-            return;
-        }
-        if (rest.starts_with(data)) {
-            markerMatched = static_cast<std::uint8_t>(markerMatched + data.size());
-            return;
-        }
-    }
-    if (data.find(kVersionMarker) != std::string_view::npos) {
-        marker = true;
-        return;
-    }
-    markerMatched = 0;
-    for (std::size_t partial = std::min(data.size(), kVersionMarker.size() - 1); partial > 0;
-         --partial) {
-        if (data.ends_with(kVersionMarker.substr(0, partial))) {
-            markerMatched = static_cast<std::uint8_t>(partial);
-            return;
-        }
-    }
-}
-
-CallbookContentCheck::LineKind CallbookContentCheck::LineTally::KindOfCurrent() const {
-    if (!nonBlank) {
-        return LineKind::Empty;
-    }
-    if (IsMember()) {
-        return LineKind::Member;
-    }
-    return marker ? LineKind::Version : LineKind::Odd;
-}
-
-CallbookContentCheck::LineCounts CallbookContentCheck::LineTally::CountsWithCurrent() const {
-    LineCounts with = counts;
-    with.Add(KindOfCurrent());
-    return with;
-}
-
 void CallbookContentCheck::LineCounts::Add(LineKind kind) {
     members += kind == LineKind::Member ? 1 : 0;
     versions += kind == LineKind::Version ? 1 : 0;
     odd += kind == LineKind::Odd ? 1 : 0;
 }
 
-void CallbookContentCheck::LineTally::EndLine() {
-    const LineCounts tallied = CountsWithCurrent();
-    const bool wasOverlong = overlong;
-    *this = LineTally{};
-    counts = tallied;
-    overlong = wasOverlong;
+CallbookContentCheck::LineKind CallbookContentCheck::KindOf(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(), IsBlank)) {
+        return LineKind::Empty;
+    }
+    if (IsMemberLine(text)) {
+        return LineKind::Member;  // a member line whatever else it holds
+    }
+    return IsVersionLine(text) ? LineKind::Version : LineKind::Odd;
 }
 
-CallbookContentCheck::CallbookContentCheck(std::uint64_t maxBytes) : maxBytes_(maxBytes) {}
+void CallbookContentCheck::Cut::Append(std::string_view text, const LineObserver& observer) {
+    const LineEnding ending = splitter.Ending();
+    splitter.Append(text, [&](const LineBlock& block) {
+        for (std::uint64_t i = 0; i < block.droppedLines; ++i) {
+            overlong = true;
+            ++lines;
+            if (observer) {
+                observer(ending, CallbookLine{{}, lines, true});
+            }
+        }
+        EachLineOf(block.text, ending, [&](const SplitLine& line) {
+            ++lines;
+            if (line.overlong) {
+                overlong = true;
+            } else {
+                counts.Add(KindOf(line.text));
+            }
+            if (observer) {
+                observer(ending, CallbookLine{line.text, lines, line.overlong});
+            }
+            return false;
+        });
+    });
+}
+
+CallbookContentCheck::CallbookContentCheck(std::uint64_t maxBytes)
+    : maxBytes_(maxBytes),
+      text_(TextDecoder::MaxTextBytes(kPieceBytes)),
+      lastLine_(2 * kMaxLineBytes + 2 + TextDecoder::kMaxFinishBytes) {}
 
 void CallbookContentCheck::Feed(std::string_view chunk) {
     if (chunk.empty() || Rejected()) {
@@ -267,24 +108,10 @@ void CallbookContentCheck::Feed(std::string_view chunk) {
     const std::string_view over = chunk.size() > room ? chunk.substr(room) : std::string_view{};
     chunk.remove_suffix(over.size());
     size_ += chunk.size();
-    while (encoding_ == Encoding::Undecided && !chunk.empty() && !Rejected()) {
-        DecideEncoding(static_cast<unsigned char>(chunk.front()));
-        chunk.remove_prefix(1);
-    }
-    if (Rejected()) {
-        return;
-    }
-    if (encoding_ == Encoding::EightBit) {
-        const void* nul = std::memchr(chunk.data(), '\0', chunk.size());
-        const std::size_t text =
-            nul == nullptr ? chunk.size()
-                           : static_cast<std::size_t>(static_cast<const char*>(nul) - chunk.data());
-        FeedText(chunk.substr(0, text));
-        if (nul != nullptr && !Rejected()) {
-            nul_ = true;
-        }
-    } else {
-        FeedUtf16(chunk);
+    while (!chunk.empty() && !Rejected()) {
+        const std::string_view piece = chunk.substr(0, kPieceBytes);
+        chunk.remove_prefix(piece.size());
+        FeedText(std::string_view(text_.data(), decoder_.Decode(piece, text_.data())));
     }
     if (!over.empty() && !Rejected()) {
         tooLarge_ = true;
@@ -292,115 +119,33 @@ void CallbookContentCheck::Feed(std::string_view chunk) {
     }
 }
 
-void CallbookContentCheck::DecideEncoding(unsigned char byte) {
-    if (markBytes_ == 0 && (byte == 0xEF || byte == 0xFF || byte == 0xFE)) {
-        markFirst_ = byte;
-        markBytes_ = 1;
-        return;
-    }
-    if (markBytes_ > 0 && markFirst_ == 0xEF &&
-        byte == static_cast<unsigned char>(kUtf8ByteOrderMark[markBytes_])) {
-        if (++markBytes_ == kUtf8ByteOrderMark.size()) {
-            encoding_ = Encoding::EightBit;
-        }
-        return;
-    }
-    if (markBytes_ == 1 && markFirst_ == 0xFF && byte == 0xFE) {
-        encoding_ = Encoding::Utf16Le;
-        return;
-    }
-    if (markBytes_ == 1 && markFirst_ == 0xFE && byte == 0xFF) {
-        encoding_ = Encoding::Utf16Be;
-        return;
-    }
-    // No byte-order mark: what was held back is ordinary text outside ASCII.
-    encoding_ = Encoding::EightBit;
-    const char held[] = {kOtherCharacter, kOtherCharacter, kOtherCharacter};
-    const char c = static_cast<char>(byte);
-    FeedText(std::string_view(held, markBytes_));
-    if (c == '\0') {
-        nul_ = true;
-        return;
-    }
-    FeedText(std::string_view(&c, 1));
-}
-
-void CallbookContentCheck::FeedUtf16(std::string_view bytes) {
-    const bool little = encoding_ == Encoding::Utf16Le;
-    // Three placeholder bytes at most per code unit.
-    std::array<char, 3 * 1024> text;
-    std::size_t used = 0;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (!halfUnit_) {
-            halfUnit_ = true;
-            halfUnitByte_ = byte;
-            continue;
-        }
-        halfUnit_ = false;
-        const auto unit = static_cast<std::uint16_t>(little ? halfUnitByte_ | byte << 8
-                                                            : halfUnitByte_ << 8 | byte);
-        if (unit == 0) {
-            FeedText(std::string_view(text.data(), used));
-            nul_ = nul_ || !Rejected();
-            return;
-        }
-        if (unit < 0x80) {
-            text[used++] = static_cast<char>(unit);
-        } else {
-            for (std::uint32_t i = Utf8Length(unit); i > 0; --i) {
-                text[used++] = kOtherCharacter;
-            }
-        }
-        if (used + 3 > text.size()) {
-            FeedText(std::string_view(text.data(), used));
-            used = 0;
-        }
-    }
-    FeedText(std::string_view(text.data(), used));
-}
-
 void CallbookContentCheck::FeedText(std::string_view text) {
-    if (text.empty()) {
-        return;
+    // What stands before a NUL is judged first: an earlier fault outranks it.
+    const void* nul = std::memchr(text.data(), '\0', text.size());
+    if (nul != nullptr) {
+        text =
+            text.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));
     }
-    if (sniffed_ < kHtmlSniffChars) {
-        const std::size_t look = static_cast<std::size_t>(
-            std::min<std::uint64_t>(text.size(), kHtmlSniffChars - sniffed_));
-        SniffHtml(text.substr(0, look));
-        sniffed_ += look;
+    if (!text.empty()) {
+        if (sniffed_ < kHtmlSniffChars) {
+            const std::size_t look = static_cast<std::size_t>(
+                std::min<std::uint64_t>(text.size(), kHtmlSniffChars - sniffed_));
+            SniffHtml(text.substr(0, look));
+            sniffed_ += look;
+        }
+        last_ = text.back();
+        if (!lfSeen_) {
+            // Until the first LF the text may be cut by CR; from there on it is cut by LF.
+            const std::size_t lf = text.find(kLineFeed);
+            const std::string_view beforeLf = text.substr(0, lf);
+            crSeen_ = crSeen_ || beforeLf.find(kCarriageReturn) != std::string_view::npos;
+            byCr_.Append(beforeLf, observer_);
+            lfSeen_ = lf != std::string_view::npos;
+        }
+        byLf_.Append(text, observer_);
     }
-    last_ = text.back();
-    while (!text.empty()) {
-        if (lfSeen_) {
-            // For good: lines end at LF.
-            const auto* lf = static_cast<const char*>(std::memchr(text.data(), '\n', text.size()));
-            if (lf == nullptr) {
-                byLf_.AddRun(text);
-                return;
-            }
-            const auto run = static_cast<std::size_t>(lf - text.data());
-            byLf_.AddRun(text.substr(0, run));
-            byLf_.EndLine();
-            text.remove_prefix(run + 1);
-            continue;
-        }
-        const std::size_t run = FindLineEnd(text);
-        const std::string_view data = text.substr(0, run);
-        byLf_.AddRun(data);
-        byCr_.AddRun(data);
-        if (run == std::string_view::npos) {
-            return;
-        }
-        if (text[run] == '\n') {
-            lfSeen_ = true;
-            byLf_.EndLine();
-        } else {
-            crSeen_ = true;
-            byLf_.AddRun("\r");
-            byCr_.EndLine();
-        }
-        text.remove_prefix(run + 1);
+    if (nul != nullptr && !Rejected()) {
+        nul_ = true;
     }
 }
 
@@ -433,11 +178,52 @@ void CallbookContentCheck::SniffHtml(std::string_view text) {
 bool CallbookContentCheck::LineTooLong() const {
     // Lines end at CR only as long as no LF has come; the LF way's long "line" then does not
     // count yet.
-    return byLf_.overlong && (lfSeen_ || byCr_.overlong);
+    return byLf_.Overlong() && (lfSeen_ || byCr_.Overlong());
 }
 
-const CallbookContentCheck::LineTally& CallbookContentCheck::ChosenTally() const {
+const CallbookContentCheck::Cut& CallbookContentCheck::ChosenCut() const {
     return !lfSeen_ && crSeen_ ? byCr_ : byLf_;
+}
+
+LineEnding CallbookContentCheck::Cutting() const {
+    return ChosenCut().splitter.Ending();
+}
+
+std::optional<CallbookLine> CallbookContentCheck::LastLine() const {
+    const Cut& cut = ChosenCut();
+    const LineEnding ending = cut.splitter.Ending();
+    const LineSplitter::Pending pending = cut.splitter.PendingLine();
+    const CallbookLine overlong{{}, cut.lines + 1, true};
+    if (pending.overlong) {
+        return overlong;
+    }
+    char tail[TextDecoder::kMaxFinishBytes];
+    const std::size_t tailBytes = decoder_.Tail(tail);
+    if (tailBytes == 0) {
+        if (pending.raw.empty()) {
+            return std::nullopt;  // the text ends with a line end, or is empty
+        }
+        return CallbookLine{LineText(pending.raw, ending, nullptr), cut.lines + 1, false};
+    }
+    // What the decoder holds back ends the text: the CRs before it are data, not line end.
+    if (pending.crsBeyondLimit) {
+        return overlong;
+    }
+    std::memcpy(lastLine_.data(), pending.raw.data(), pending.raw.size());
+    std::memcpy(lastLine_.data() + pending.raw.size(), tail, tailBytes);
+    const std::string_view text(lastLine_.data(), pending.raw.size() + tailBytes);
+    if (text.size() > kMaxLineBytes) {
+        return overlong;
+    }
+    return CallbookLine{text, cut.lines + 1, false};
+}
+
+CallbookContentCheck::LineCounts CallbookContentCheck::CountsWithLastLine() const {
+    LineCounts counts = ChosenCut().counts;
+    if (const std::optional<CallbookLine> last = LastLine(); last && !last->overlong) {
+        counts.Add(KindOf(last->text));
+    }
+    return counts;
 }
 
 bool CallbookContentCheck::Rejected() const {
@@ -454,16 +240,17 @@ ContentVerdict CallbookContentCheck::Verdict() const {
     if (html_) {
         return ContentVerdict::HtmlPage;
     }
-    if (LineTooLong()) {
+    if (const std::optional<CallbookLine> last = LastLine();
+        LineTooLong() || (last && last->overlong)) {
         return ContentVerdict::LineTooLong;
     }
     if (size_ == 0) {
         return ContentVerdict::Empty;
     }
-    if (halfUnit_) {
+    if (decoder_.HoldsHalfUnit()) {
         return ContentVerdict::BrokenUtf16;
     }
-    const LineCounts lines = ChosenTally().CountsWithCurrent();
+    const LineCounts lines = CountsWithLastLine();
     const std::uint64_t good = lines.members + lines.versions;
     if (good == 0) {
         return ContentVerdict::NoCallbookLine;
@@ -481,14 +268,14 @@ ContentVerdict CallbookContentCheck::Verdict() const {
 }
 
 std::uint64_t CallbookContentCheck::MemberLines() const {
-    return ChosenTally().CountsWithCurrent().members;
+    return CountsWithLastLine().members;
 }
 
 bool CallbookContentCheck::EndsWithLineEnd() const {
-    if (encoding_ == Encoding::Undecided || halfUnit_ || Rejected()) {
+    if (!decoder_.Decided() || decoder_.HoldsBack() || Rejected()) {
         return false;
     }
-    return lfSeen_ ? last_ == '\n' : last_ == '\r';
+    return lfSeen_ ? last_ == kLineFeed : last_ == kCarriageReturn;
 }
 
 }  // namespace kalvera

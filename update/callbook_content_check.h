@@ -2,7 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string_view>
+#include <vector>
+
+#include "core/callbook_format.h"
+#include "core/callbook_reader.h"
+#include "core/line_splitter.h"
+#include "core/text_decoder.h"
 
 // Standard library and core only, no Qt: a fuzzer drives this class through Feed and Verdict.
 
@@ -36,22 +44,19 @@ enum class ContentVerdict {
 // Short English words for logs.
 std::string_view Describe(ContentVerdict verdict);
 
-// Judges a downloaded body while it streams in, without keeping any of it: whether it is a
-// callbook. Text that a callbook is:
-// - 8-bit (UTF-8 or Windows-1252, a UTF-8 byte-order mark allowed), or UTF-16 with its
-//   byte-order mark (LE or BE);
-// - cut into lines at LF, with every CR right before an LF belonging to the line end; in a
-//   text without any LF but with CRs, at CR;
-// - every non-empty line (blanks only count as empty) a member line, whose first field looks
-//   like a callsign (blanks around it aside: 1 to 4 letters, 1 to 4 digits, up to 8 letters
-//   or digits, in any letter case, as "QV27ABC") and which holds at least the six '#' of
-//   seven fields; or a version line, which contains "versi: "; apart from the few odd lines
-//   tolerated above, and with at least one member line;
-// - no line longer than kMaxLineBytes (counted as UTF-8), no NUL, no HTML tag (<html,
-//   <head, <body, <title, <script, <style, <!doctype, any case) in the first
-//   kHtmlSniffChars characters.
-// Chunks may split the text anywhere: inside the byte-order mark, a UTF-16 code unit, a
-// marker or a line end. Memory does not grow with the body: only counters are kept.
+// Judges a downloaded body while it streams in: whether it is a callbook. The body is read
+// exactly as the window reads log.txt, by the same decoder (TextDecoder: UTF-8 or
+// Windows-1252, a byte-order mark dropped, UTF-16 with its mark) and the same line splitter
+// (LineSplitter: LF with the CRs before it, or CR alone in a text without LF; a line's text
+// at most kMaxLineBytes, its line end aside). The body is a callbook when:
+// - every non-empty line (blanks only count as empty) is a member line (IsMemberLine) or a
+//   version line (IsVersionLine), apart from the few odd lines tolerated above, and at least
+//   one line is a member line;
+// - no line is longer than kMaxLineBytes, nothing is a NUL, and no HTML tag (<html, <head,
+//   <body, <title, <script, <style, <!doctype, any case) stands in the first kHtmlSniffChars
+//   bytes of the text.
+// Chunks may split the body anywhere. Memory does not grow with the body: the splitters'
+// buffers, allocated at construction, and counters.
 class CallbookContentCheck {
   public:
     explicit CallbookContentCheck(std::uint64_t maxBytes = kMaxCallbookBytes);
@@ -71,13 +76,19 @@ class CallbookContentCheck {
     // Member lines in everything fed so far, the last line counted even without its line end.
     std::uint64_t MemberLines() const;
 
+    // How the text fed so far is cut into lines: by CR when it holds a CR and no LF.
+    LineEnding Cutting() const;
+    // For tests that compare these lines with the reader's. `observer` sees each whole line as
+    // it is cut, for each way of cutting the text (by LF; and by CR until the first LF);
+    // LastLine is the line after the last line end, as Cutting() cuts it, if the body ended
+    // now. The views last until the next Feed.
+    using LineObserver = std::function<void(LineEnding cutting, const CallbookLine& line)>;
+    void ObserveLines(LineObserver observer) { observer_ = std::move(observer); }
+    std::optional<CallbookLine> LastLine() const;
+
   private:
-    enum class Encoding : std::uint8_t { Undecided, EightBit, Utf16Le, Utf16Be };
-
-    // Where the first field stands against the shape of a callsign.
-    enum class Callsign : std::uint8_t { Blanks, Letters, Digits, Suffix, Trailing, Yes, No };
-
     enum class LineKind : std::uint8_t { Empty, Member, Version, Odd };
+    static LineKind KindOf(std::string_view text);
 
     struct LineCounts {
         std::uint64_t members = 0;
@@ -86,42 +97,24 @@ class CallbookContentCheck {
         void Add(LineKind kind);
     };
 
-    // The lines of one way of cutting the text: the line being read and the lines before it.
-    struct LineTally {
-        std::uint64_t length = 0;   // UTF-8 bytes of the line so far
-        std::uint64_t heldCrs = 0;  // CRs that are line end if an LF follows, else data
-        Callsign callsign = Callsign::Blanks;
-        std::uint8_t runLength = 0;   // characters in the current part of the callsign
-        std::uint8_t separators = 0;  // up to the six of a member line
-        std::uint8_t markerMatched = 0;
-        bool marker = false;
-        bool nonBlank = false;
+    // One way of cutting the text into lines, and what the whole lines cut so far are.
+    struct Cut {
+        explicit Cut(LineEnding ending) : splitter(ending) {}
+        void Append(std::string_view text, const LineObserver& observer);
+        // Some line, the one being cut included, is longer than kMaxLineBytes.
+        bool Overlong() const { return overlong || splitter.PendingLine().overlong; }
 
-        LineCounts counts;      // of the lines before this one
-        bool overlong = false;  // some line, this one included, exceeded kMaxLineBytes
-
-        // Adds text that holds no line end of this way of cutting. CRs at its end are held
-        // back: line end if an LF follows, data otherwise.
-        void AddRun(std::string_view run);
-        void EndLine();
-        LineKind KindOfCurrent() const;
-        LineCounts CountsWithCurrent() const;
-
-      private:
-        bool IsMember() const;
-        void StepCallsign(char c);
-        void MatchMarker(std::string_view data);
+        LineSplitter splitter;
+        LineCounts counts;
+        std::uint64_t lines = 0;
+        bool overlong = false;
     };
 
-    void DecideEncoding(unsigned char byte);
-    void FeedUtf16(std::string_view bytes);
-    // 8-bit text. UTF-16 arrives here with ASCII as itself and any other character as a
-    // placeholder byte repeated as often as the character takes bytes in UTF-8, so that
-    // lengths count in UTF-8.
     void FeedText(std::string_view text);
     void SniffHtml(std::string_view text);
     bool LineTooLong() const;
-    const LineTally& ChosenTally() const;
+    const Cut& ChosenCut() const;
+    LineCounts CountsWithLastLine() const;
 
     std::uint64_t maxBytes_;
     std::uint64_t size_ = 0;
@@ -129,20 +122,20 @@ class CallbookContentCheck {
     bool nul_ = false;
     bool html_ = false;
 
-    Encoding encoding_ = Encoding::Undecided;
-    std::uint8_t markBytes_ = 0;  // bytes of a possible byte-order mark held back
-    unsigned char markFirst_ = 0;
-    bool halfUnit_ = false;  // UTF-16: the first byte of a code unit is pending
-    unsigned char halfUnitByte_ = 0;
+    TextDecoder decoder_;
+    std::vector<char> text_;  // decoded pieces of a chunk
 
-    std::uint64_t sniffed_ = 0;       // characters looked at for HTML tags
+    std::uint64_t sniffed_ = 0;       // text bytes looked at for HTML tags
     std::uint8_t tagMatched_ = 0;     // characters of a possible HTML tag matched so far
     std::uint8_t tagCandidates_ = 0;  // one bit per tag still possible
     char last_ = 0;
     bool lfSeen_ = false;
     bool crSeen_ = false;
-    LineTally byLf_;
-    LineTally byCr_;  // fed only until the first LF: afterwards lines end at LF
+    Cut byLf_{LineEnding::LineFeed};
+    Cut byCr_{LineEnding::CarriageReturn};  // fed only until the first LF
+    LineObserver observer_;
+    // The last line with what the decoder holds back, when that is not nothing.
+    mutable std::vector<char> lastLine_;
 };
 
 }  // namespace kalvera

@@ -1,5 +1,6 @@
 #include "core/callbook_reader.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -33,12 +34,17 @@ Lines AllLines(const std::filesystem::path& file, ScanSummary* summary = nullptr
     return lines;
 }
 
+// The lines of a keyed scan that read the whole file; one that did not fails the test.
 Lines LinesContaining(const std::filesystem::path& file, std::string key) {
     Lines lines;
-    ReadCallbookLinesContaining(file, SubstringFinder{std::move(key)}, [&](std::string_view line) {
-        lines.emplace_back(line);
-        return false;
-    });
+    const ScanSummary scan = ReadCallbookLinesContaining(file, SubstringFinder{std::move(key)},
+                                                         [&](std::string_view line) {
+                                                             lines.emplace_back(line);
+                                                             return false;
+                                                         });
+    if (scan.result != ScanResult::Completed) {
+        ADD_FAILURE() << "the keyed scan did not read " << file << " through";
+    }
     return lines;
 }
 
@@ -147,7 +153,7 @@ TEST(ReadCallbook, utf16AcrossManyReads_losesNoCharacter) {
 
 TEST(ReadCallbook, overlongLines_areSkippedButCounted) {
     TempFolder folder;
-    const std::string fits(kMaxLineBytes - 1, 'x');  // with its CR, exactly the limit
+    const std::string fits(kMaxLineBytes, 'x');  // exactly the limit, its CR LF aside
     const std::string inOneChunk(kMaxLineBytes + 1, 'y');
     const std::string acrossChunks(kReadChunkSize * 3, 'z');
     const auto file = folder.Write("a\r\n" + fits + "\r\n" + inOneChunk + "\r\nb\r\n" +
@@ -167,6 +173,36 @@ TEST(ReadCallbook, overlongLines_areSkippedButCounted) {
     EXPECT_EQ(scan.lines, 7u);
     EXPECT_EQ(LinesContaining(file, "z"), Lines{});
     EXPECT_EQ(LinesContaining(file, "y"), Lines{});
+}
+
+// The limit is on a line's text: its line end, however many CRs it has, does not count.
+TEST(ReadCallbook, lineOfExactlyTheLimit_isALineWhateverItsLineEnd) {
+    TempFolder folder;
+    const std::string member = "QV27ABC#Budi#Jl#Kota#1#null#baru";
+    const std::string longest = member + std::string(kMaxLineBytes - member.size(), 'x');
+    for (const std::string lineEnd : {"\n", "\r\n", "\r\r\n", "", "\r"}) {
+        SCOPED_TRACE(::testing::PrintToString(lineEnd));
+        const auto file = folder.Write("versi: 1\r\n" + longest + lineEnd);
+        EXPECT_EQ(AllLines(file), (Lines{"versi: 1", longest}));
+        EXPECT_EQ(LinesContaining(file, "QV27ABC"), Lines{longest});
+        const auto oneMore = folder.Write("versi: 1\r\n" + longest + "x" + lineEnd);
+        EXPECT_EQ(AllLines(oneMore), Lines{"versi: 1"});
+        EXPECT_EQ(LinesContaining(oneMore, "QV27ABC"), Lines{});
+    }
+}
+
+// However long the run of CRs before an LF, it is line end; followed by anything else, it is
+// data and makes the line too long.
+TEST(ReadCallbook, longRunsOfCarriageReturns_areLineEndOrTooLong) {
+    TempFolder folder;
+    const std::string run(3 * kReadChunkSize, '\r');
+    ScanSummary summary;
+    EXPECT_EQ(AllLines(folder.Write("a" + run + "\nb" + run + "x\nc\nd" + run), &summary),
+              (Lines{"a", "c", "d"}));  // the last line's CRs are its line end too
+    EXPECT_EQ(summary.lineEnding, LineEnding::LineFeed);
+    EXPECT_EQ(summary.overlongLines, 1u);
+    EXPECT_EQ(summary.linesWithSeveralCarriageReturns, 1u);
+    EXPECT_EQ(LinesContaining(folder.Write("a" + run + "\nb" + run + "x\nbc\n"), "b"), Lines{"bc"});
 }
 
 TEST(ReadCallbook, handlerFinishing_stopsTheScan) {
@@ -206,11 +242,21 @@ TEST(ReadCallbook, readFailingPartWay_isAReadErrorAndTheCutLineIsNotALine) {
     const std::size_t wholeLines = text.substr(0, cut).rfind('\n');
     EXPECT_EQ(lines.back(),
               text.substr(0, wholeLines - 1).substr(text.rfind('\n', wholeLines - 1) + 1));
-    EXPECT_EQ(LinesContaining(file, "QV2719999").size(), 0u);
+    std::size_t pastTheFailure = 0;
+    EXPECT_EQ(ReadCallbookLinesContaining(file, SubstringFinder{"QV2719999"},
+                                          [&](std::string_view) { return ++pastTheFailure > 0; })
+                  .result,
+              ScanResult::ReadError);
+    EXPECT_EQ(pastTheFailure, 0u);
     EXPECT_EQ(ReadCallbookLinesContaining(file, SubstringFinder{"QV27199#"},
                                           [](std::string_view) { return true; })
                   .result,
               ScanResult::Stopped);
+}
+
+TEST(ReadCallbookLinesContaining, testHelper_fileNotReadThrough_failsTheTest) {
+    TempFolder folder;
+    EXPECT_NONFATAL_FAILURE(LinesContaining(folder.Path() / "absent.txt", "QV27"), "did not read");
 }
 
 TEST(ReadCallbookLinesContaining, handsOverOnlyLinesHoldingTheKey_caseSensitive) {

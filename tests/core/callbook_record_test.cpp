@@ -41,20 +41,20 @@ TEST(TryGetField, givesOneFieldOrNothing) {
     EXPECT_FALSE(TryGetField("a#b#c", kRegion, field));
 }
 
-// The raw line must hold the key as typed; only then is the field compared without case.
-TEST(KeyTest, twoSteps_substringWithCaseThenWholeFieldWithoutCase) {
-    EXPECT_TRUE(LineMatchesKey("QV27AB#x#y#z#1#null#", "QV27AB", kCallsign));
-    EXPECT_FALSE(LineMatchesKey("QV27ABC#x#y#z#1#null#", "QV27AB", kCallsign));
-    EXPECT_FALSE(LineMatchesKey("qv27ab#x#y#z#1#null#", "QV27AB", kCallsign));
-    EXPECT_TRUE(LineMatchesKey("qv27ab#QV27AB#y#z#1#null#", "QV27AB", kCallsign));
-    EXPECT_FALSE(LineMatchesKey("QV27XY#QV27AB#y#z#1#null#", "QV27AB", kCallsign));
-    EXPECT_FALSE(LineMatchesKey("QV27AB ", "QV27AB", kCallsign));
+// The key test's second half; the first, the raw line holding the key as typed, is the
+// keyed scan's (ReadCallbookLinesContaining).
+TEST(FieldMatchesKey, wholeFieldWithoutCase_noTrimming) {
+    EXPECT_TRUE(FieldMatchesKey(SplitRecord("QV27AB#x#y#z#1#null#"), kCallsign, "QV27AB"));
+    EXPECT_TRUE(FieldMatchesKey(SplitRecord("qv27ab#x#y#z#1#null#"), kCallsign, "QV27AB"));
+    EXPECT_FALSE(FieldMatchesKey(SplitRecord("QV27ABC#x#y#z#1#null#"), kCallsign, "QV27AB"));
+    EXPECT_FALSE(FieldMatchesKey(SplitRecord("QV27XY#QV27AB#y#z#1#null#"), kCallsign, "QV27AB"));
+    EXPECT_FALSE(FieldMatchesKey(SplitRecord("QV27AB "), kCallsign, "QV27AB"));
 }
 
-TEST(KeyTest, regionField_needsFourFields) {
-    EXPECT_TRUE(LineMatchesKey("a#b#c#KOTA DUA#Kota Dua", "Kota Dua", kRegion));
-    EXPECT_FALSE(LineMatchesKey("a#b#Kota Dua", "Kota Dua", kRegion));
-    EXPECT_FALSE(LineMatchesKey("a#b#c#Kota Dua Raya", "Kota Dua", kRegion));
+TEST(FieldMatchesKey, regionField_needsFourFields) {
+    EXPECT_TRUE(FieldMatchesKey(SplitRecord("a#b#c#KOTA DUA#Kota Dua"), kRegion, "Kota Dua"));
+    EXPECT_FALSE(FieldMatchesKey(SplitRecord("a#b#Kota Dua"), kRegion, "Kota Dua"));
+    EXPECT_FALSE(FieldMatchesKey(SplitRecord("a#b#c#Kota Dua Raya"), kRegion, "Kota Dua"));
 }
 
 TEST(IsMemberLine, needsACallsignShapedFirstFieldAndSixSeparators) {

@@ -1,5 +1,6 @@
 #include "queries/callbook_check.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,20 +24,67 @@ std::ostream& operator<<(std::ostream& out, const Seen& seen) {
     return out << KindName(seen.kind) << "@" << seen.line;
 }
 
+// The findings of a check that read the whole file; one that did not fails the test.
 std::vector<Seen> Check(const std::filesystem::path& file,
                         std::vector<std::string>* texts = nullptr) {
     std::vector<Seen> seen;
-    CheckCallbook(file, [&](const CheckFinding& finding) {
+    const CheckResult result = CheckCallbook(file, [&](const CheckFinding& finding) {
         seen.push_back({finding.kind, finding.line});
         if (texts != nullptr) {
             texts->push_back(finding.text);
         }
     });
+    if (result.scan.result != ScanResult::Completed) {
+        ADD_FAILURE() << "the check did not read " << file << " through";
+    }
     return seen;
 }
 
 TEST(CheckCallbook, cleanCallbook_hasNothingToReport) {
-    EXPECT_EQ(Check(KALVERA_SAMPLE_CALLBOOK), std::vector<Seen>{});
+    TempFolder folder;
+    EXPECT_EQ(Check(folder.Write("Database versi: 2026-12-01 08:00\r\n"
+                                 "QV27ABC#Budi#Jl#Kota#1#2026-01-31#perpanjangan\r\n"
+                                 "QV27ABD#Siti#Jl#Kota#2#null#SEUMUR HIDUP\r\n"
+                                 "QV27ABE#Agus#Jl#Kota#3#0000-00-00#\r\n"
+                                 "QV27ABF#Dewi#Jl#Kota#4#NULL#null\r\n")),
+              std::vector<Seen>{});
+}
+
+// The sample keeps one date as data keepers sometimes write it, without leading zeros.
+TEST(CheckCallbook, sampleCallbook_reportsOnlyItsDateWithoutLeadingZeros) {
+    std::vector<std::string> texts;
+    EXPECT_EQ(Check(KALVERA_SAMPLE_CALLBOOK, &texts),
+              (std::vector<Seen>{{CheckKind::DateForm, 11}}));
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0],
+              "valid-until date \"2027-3-7\" is not written yyyy-mm-dd; the window shows it as "
+              "written, not as dd-mm-yyyy");
+}
+
+// Whatever else it holds: blanks, separators, a callsign. The banner shows it.
+TEST(CheckCallbook, versionLine_isNeverAMember) {
+    TempFolder folder;
+    EXPECT_EQ(Check(folder.Write("Database versi: 2026-12-01 #3\r\n"
+                                 "QV27ABC#versi: 2#x\r\n"
+                                 "qv27abd#a#b#c#1#2026-1-1#baru versi: 3\r\n"
+                                 "QV27ABC#Budi#Jl#Kota#1#null#baru\r\n")),
+              std::vector<Seen>{});
+}
+
+TEST(CheckCallbook, readableDateWithoutLeadingZeros_isShownAsWritten) {
+    TempFolder folder;
+    std::vector<std::string> texts;
+    EXPECT_EQ(Check(folder.Write("versi: 1\n"
+                                 "QV27ABA#a#b#c#1#2027-03-07#\n"
+                                 "QV27ABB#a#b#c#1#2027-3-7#\n"
+                                 "QV27ABC#a#b#c#1#2027-03-7#\n"
+                                 "QV27ABD#a#b#c#1#2027-3-07#\n"
+                                 "QV27ABE#a#b#c#1#2027-3-32#\n"),
+                    &texts),
+              (std::vector<Seen>{{CheckKind::DateForm, 3},
+                                 {CheckKind::DateForm, 4},
+                                 {CheckKind::DateForm, 5},
+                                 {CheckKind::UnreadableDate, 6}}));
 }
 
 // One line per kind, each planted where a data keeper would make the mistake.
@@ -124,6 +172,11 @@ TEST(CheckCallbook, controlCharactersInAField_areShownAsEscapes) {
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_NE(texts[0].find("\"2026-01-31\\x0D\""), std::string::npos) << texts[0];
     EXPECT_NE(texts[1].find("\"baru\\x1B[2J\\u2028\\x85\""), std::string::npos) << texts[1];
+}
+
+TEST(CheckCallbook, testHelper_fileNotReadThrough_failsTheTest) {
+    TempFolder folder;
+    EXPECT_NONFATAL_FAILURE(Check(folder.Path() / "log.txt"), "did not read");
 }
 
 TEST(CheckCallbook, missingFile_isReportedAsSuch) {

@@ -43,6 +43,13 @@ TEST(QueryCallsign, lowercaseCallsign_isNotFound) {
     EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
 }
 
+// The key test's first half passes on another field, its second on the callsign upper-cased.
+TEST(QueryCallsign, lowercaseCallsignWithTheKeyElsewhereInTheLine_isFound) {
+    TempFolder folder;
+    folder.Write("qv27abc#QV27ABC#a#b#1#null#\r\n");
+    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::Found);
+}
+
 TEST(QueryCallsign, keyInsideAnotherField_isNotAMatch) {
     TempFolder folder;
     folder.Write("QV27XYZ#Teman QV27ABC#a#b#1#null#\r\n");

@@ -101,7 +101,7 @@ TEST(QueryRegions, pastTheLimit_noNewRegionIsTaken) {
     }
     text += Member("QV27B", "Kota 0");
     const RegionList list = QueryRegions(folder.Write(text));
-    EXPECT_TRUE(list.capped);
+    EXPECT_EQ(list.cutAt, RegionLimit::Count);
     ASSERT_EQ(list.regions.size(), kMaxRegions);
     EXPECT_EQ(list.regions.front(), "Kota 0");
     EXPECT_EQ(list.regions.back(), "Kota " + std::to_string(kMaxRegions - 1));
@@ -112,8 +112,19 @@ TEST(QueryRegions, pastTheLimit_noNewRegionIsTaken) {
         bigOnes += Member("QV27A", big + std::to_string(i));
     }
     const RegionList bounded = QueryRegions(folder.Write(bigOnes));
-    EXPECT_TRUE(bounded.capped);
+    EXPECT_EQ(bounded.cutAt, RegionLimit::Text);
     EXPECT_EQ(bounded.regions.size(), kMaxRegionBytes / big.size());
+}
+
+TEST(QueryRegions, withinTheLimits_isNotCut) {
+    TempFolder folder;
+    std::string text;
+    for (std::size_t i = 0; i < kMaxRegions; ++i) {
+        text += Member("QV27A", "Kota " + std::to_string(i % kMaxRegions));
+    }
+    const RegionList list = QueryRegions(folder.Write(text + Member("QV27B", "Kota 0")));
+    EXPECT_EQ(list.cutAt, RegionLimit::None);
+    EXPECT_EQ(list.regions.size(), kMaxRegions);
 }
 
 TEST(QueryRegionsAndVersion, onePass_givesWhatTheTwoQueriesGive) {

@@ -1,7 +1,9 @@
 #include "queries/version_banner.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include "support/failing_input.h"
 #include "support/temp_callbook.h"
 
 namespace kalvera {
@@ -9,9 +11,15 @@ namespace {
 
 using testing::TempFolder;
 
+// The caption of a callbook holding `content`; a file not read through fails the test.
 std::optional<std::string> Caption(std::string_view content) {
     TempFolder folder;
-    return QueryDatabaseVersion(folder.Write(content)).caption;
+    const auto file = folder.Write(content);
+    const VersionBanner banner = QueryDatabaseVersion(file);
+    if (banner.fileMissing || banner.readError) {
+        ADD_FAILURE() << "the banner query did not read " << file << " through";
+    }
+    return banner.caption;
 }
 
 TEST(QueryDatabaseVersion, wholeLastVersionLine_inTheCaption) {
@@ -41,6 +49,11 @@ TEST(QueryDatabaseVersion, hugeLines_neverReachTheBanner) {
     // Longer than any line can be: not a version line at all.
     EXPECT_EQ(Caption("versi: 1\r\nversi: " + std::string(kMaxLineBytes, '9') + "\r\n"),
               "Database versi: 1 WIB");
+}
+
+TEST(QueryDatabaseVersion, testHelper_fileNotReadThrough_failsTheTest) {
+    const testing::ReadFailureAfter failure(0);
+    EXPECT_NONFATAL_FAILURE(Caption("versi: 1\r\n"), "did not read");
 }
 
 TEST(QueryDatabaseVersion, missingFile) {

@@ -28,11 +28,16 @@ class TempFolder {
 
     const std::filesystem::path& Path() const { return path_; }
 
-    // Writes `bytes` exactly as given to a file in this folder and returns its path.
+    // Writes `bytes` exactly as given to a file in this folder and returns its path. A write
+    // that fails fails the test: a test must never pass on a file it did not write.
     std::filesystem::path Write(std::string_view bytes, const std::string& name = "log.txt") const {
         const auto file = path_ / name;
-        std::ofstream out(file, std::ios::binary);
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            ADD_FAILURE() << "cannot write " << bytes.size() << " bytes to " << file;
+        }
         return file;
     }
 

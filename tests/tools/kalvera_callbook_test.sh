@@ -173,6 +173,39 @@ expect lookup_blanksOnly_searchesTheBarePrefix 1 "QV27 tidak ditemukan!" "" -- \
 expect lookup_afterDoubleDash_keyMayStartWithDash 1 "QV27-AB tidak ditemukan!" "" -- \
     lookup "$sample" -- -ab
 
+# The window's rule for what is typed: a numeric text searches for nothing, and every letter
+# is upper-cased as the search box does it, not only a-z.
+printf 'QV27123#Angka#Jl#Kota#1#null#baru\r\nQV27\xc3\x89#Accent#Jl#Kota#2#null#baru\r\n' >"$work/window_rule.txt"
+for key in 123 " 12 " -1.5; do
+    run lookup "$work/window_rule.txt" -- "$key"
+    [[ $code == 1 && -z $out && $err_lines == 1 && $err == *"is a number; the window searches for nothing"* ]] &&
+        pass || fail "lookup_numericKey_searchesNothing ($key)" "exit $code" "stdout: $out" "stderr: $err"
+done
+run lookup "$work/window_rule.txt" ""
+[[ $code == 1 && -z $out && $err_lines == 1 && $err == *"KEY is empty"* ]] && pass ||
+    fail lookup_emptyKey_searchesNothing "exit $code" "stdout: $out" "stderr: $err"
+expect lookup_wholeNumericCallsign_isFound 0 "QV27123
+Angka
+Jl
+Kota
+1
+-
+BARU
+#00FF00" "" -- lookup "$work/window_rule.txt" qv27123
+for key in "é" "É" " é "; do
+    run lookup "$work/window_rule.txt" "$key"
+    [[ $code == 0 && $(sed -n 2p "$work/out") == Accent ]] && pass ||
+        fail "lookup_nonAsciiSuffix_isUpperCasedAsTheWindowDoes ($key)" "exit $code" "$out" "$err"
+done
+expect lookup_exact_numericCallsignByteForByte 0 "QV27123
+Angka
+Jl
+Kota
+1
+-
+BARU
+#00FF00" "" -- lookup --exact "$work/window_rule.txt" QV27123
+
 expect lookup_exact_usesKeyByteForByte 1 "qv27abc tidak ditemukan!" "" -- \
     lookup --exact "$sample" qv27abc
 expect lookup_exact_suffixAloneIsNotACallsign 1 "ABC tidak ditemukan!" "" -- \
@@ -212,6 +245,19 @@ KOTA SATU" "" -- regions "$work/regions.txt"
 run regions "$work/empty.txt"
 [[ $code == 0 && $(wc -l <"$work/out") == 1 && -z $out ]] && pass ||
     fail regions_emptyFile_printsExactlyOneEmptyLine "exit $code" "$out"
+
+# The list stops where the window's does, and says so; exactly the limit is no cut.
+for ((i = 0; i < 10001; i++)); do
+    printf 'QV27A#a#b#Kota %d#1#null#\n' "$i"
+done >"$work/many_regions.txt"
+run regions "$work/many_regions.txt"
+[[ $code == 0 && $(wc -l <"$work/out") == 10000 && $(tail -n 1 "$work/out") == "Kota 9999" &&
+    $err_lines == 1 && $err == *"regions: the list stops at 10000 regions, as the window's does;"* ]] &&
+    pass || fail regions_pastTheLimit_saysSoOnStderr "exit $code" "$err_lines line(s): $err"
+head -n 10000 "$work/many_regions.txt" >"$work/limit_regions.txt"
+run regions "$work/limit_regions.txt"
+[[ $code == 0 && $(wc -l <"$work/out") == 10000 && -z $err ]] && pass ||
+    fail regions_exactlyTheLimit_isNoCut "exit $code" "$err"
 
 # --- listing ---------------------------------------------------------------------------------
 
@@ -277,10 +323,13 @@ done
 
 # --- check ----------------------------------------------------------------------------------
 
-expect check_sampleCallbook_reportsNothing 0 "" "" -- check "$sample"
+printf 'Database versi: 2026-12-01 #3\r\nQV27ABC#a#b#Kota#1#null#baru\r\n' >"$work/version_hash.txt"
+expect check_versionLineWithSeparatorAndBlanks_isNoMember 0 "" "" -- check "$work/version_hash.txt"
 # FILE as given is the start of each finding; given relative here, so that it reads the same
 # wherever the tool runs.
 cd "$work"
+cp "$sample" sample.txt
+expect check_sampleCallbook_reportsItsDateWithoutLeadingZeros 1 "sample.txt:11: warning: valid-until date \"2027-3-7\" is not written yyyy-mm-dd; the window shows it as written, not as dd-mm-yyyy" "" -- check sample.txt
 printf 'QV27abc#a#b#Kota#1#null#\r\nQV27ABD#a#b#KOTA#1#2025-02-30#perpanjang\r\nQV27ABD#a#b#Kota#1#null#\r\n' >"$work/check.txt"
 expect check_findings_gnuFormat_exit1 1 "check.txt:1: error: callsign \"QV27abc\" has lower-case letters; the window cannot find it
 check.txt:2: warning: valid-until date \"2025-02-30\" is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing

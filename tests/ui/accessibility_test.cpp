@@ -102,7 +102,8 @@ class AccessibilityTest : public QObject {
     void cleanupTestCase() { QAccessible::installUpdateHandler(nullptr); }
 
     void init() {
-        folder_ = std::make_unique<ProgramFolder>(kCallbook);
+        folder_ = std::make_unique<ProgramFolder>();
+        QVERIFY_OK(folder_->WriteCallbook(kCallbook));
         form_ = std::make_unique<Form1>(folder_->Path());
         Seen().clear();
     }
@@ -166,7 +167,7 @@ class AccessibilityTest : public QObject {
     // left out.
     void lineEdits_haveOneAttributeRunOverTheirText() {
         QVERIFY(ShowActive(*form_));
-        SearchFor(*form_, QStringLiteral("bgs"));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("bgs")));
         const Form1Controls& c = form_->Controls();
         for (QWidget* box :
              {static_cast<QWidget*>(c.txtCari), c.Data1[kCallsign], c.Data1[kStatus]}) {
@@ -193,10 +194,10 @@ class AccessibilityTest : public QObject {
         const QString bgs = QStringLiteral(
             "Callsign QV27BGS, Nama Wahyu Hidayat, Alamat Jl. Melati 7, Kab/Kota Kab. Contoh, "
             "NIA 0412, Berlaku 31-01-2001, Status INVALID");
-        SearchFor(*form_, QStringLiteral("bgs"));
-        SearchFor(*form_, QStringLiteral("ZZZ"));
-        SearchFor(*form_, QStringLiteral("bgs"));
-        SearchFor(*form_, QStringLiteral("bgs"));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("bgs")));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("ZZZ")));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("bgs")));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("bgs")));
         QCOMPARE(Announcements(),
                  QStringList({bgs, QStringLiteral("QV27ZZZ tidak ditemukan!"), bgs, bgs}));
         QCOMPARE(form_->Controls().txtCari->accessibleDescription(), bgs);
@@ -205,16 +206,16 @@ class AccessibilityTest : public QObject {
     // Neither an empty box nor a number is looked up, so there is nothing to announce.
     void noLookup_announcesNothing() {
         QVERIFY(ShowActive(*form_));
-        SearchFor(*form_, QString());
-        SearchFor(*form_, QStringLiteral("12"));
+        QVERIFY_OK(SearchFor(*form_, QString()));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("12")));
         QCOMPARE(Announcements(), QStringList());
     }
 
     void codeOfEthics_isReadWhenItsPanelIsChosen() {
         QVERIFY(ShowActive(*form_));
-        QVERIFY(ChooseFromMenu(*form_, "mKode").opened);
+        QVERIFY(ChooseFromMenu(*form_, "mKode").chosen);
         QCOMPARE(Announcements(), QStringList({form_->Controls().txtEtik->toPlainText()}));
-        QVERIFY(ChooseFromMenu(*form_, "mCallsign").opened);
+        QVERIFY(ChooseFromMenu(*form_, "mCallsign").chosen);
         QCOMPARE(Announcements().size(), 1);
     }
 
@@ -238,7 +239,7 @@ class AccessibilityTest : public QObject {
         QVERIFY(ShowActive(*form_));
         QTest::keyClick(c.txtCari, Qt::Key_Tab);
         QCOMPARE(Accessible(c.txtCari)->text(QAccessible::Description), banner);
-        SearchFor(*form_, QStringLiteral("ZZZ"));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("ZZZ")));
         QCOMPARE(Accessible(c.txtCari)->text(QAccessible::Description),
                  QStringLiteral("QV27ZZZ tidak ditemukan!"));
         QCOMPARE(Accessible(form_.get())->text(QAccessible::Description), banner);
@@ -247,6 +248,7 @@ class AccessibilityTest : public QObject {
     // Without a callbook the banner has no version, but the menu keys are still told.
     void missingCallbook_menuKeysAreStillTold() {
         const ProgramFolder empty;
+        QVERIFY_OK(empty.Made());
         const RecordedBoxes recorded;
         const Form1 form(empty.Path());
         QCOMPARE(recorded.boxes.size(), 1);
@@ -300,9 +302,11 @@ class AccessibilityTest : public QObject {
 
     // The hidden region list is one object, however many regions there are.
     void regionList_ofTenThousand_addsNoObjects() {
-        const ProgramFolder few(Regions(1));
+        const ProgramFolder few;
+        QVERIFY_OK(few.WriteCallbook(Regions(1)));
         const Form1 small(few.Path());
-        const ProgramFolder many(Regions(10000));
+        const ProgramFolder many;
+        QVERIFY_OK(many.WriteCallbook(Regions(10000)));
         const Form1 large(many.Path());
         QCOMPARE(large.Controls().Combo1->count(), 10000);
         const int size = TreeSize(Accessible(const_cast<Form1*>(&large)));

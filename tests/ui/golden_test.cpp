@@ -70,7 +70,7 @@ struct State {
 };
 
 void Search(Form1& form, const char* suffix) {
-    SearchFor(form, QString::fromLatin1(suffix));
+    QVERIFY_OK(SearchFor(form, QString::fromLatin1(suffix)));
 }
 
 const std::vector<State>& States() {
@@ -89,7 +89,7 @@ const std::vector<State>& States() {
              Search(form, "INV");
              Search(form, "12");
          }},
-        {"code_of_ethics", [](Form1& form) { QVERIFY(ChooseFromMenu(form, "mKode").opened); }},
+        {"code_of_ethics", [](Form1& form) { QVERIFY(ChooseFromMenu(form, "mKode").chosen); }},
         {"long_values", [](Form1& form) { Search(form, "PJG"); }},
     };
     return states;
@@ -264,7 +264,8 @@ class GoldenTest : public QObject {
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         QApplication::setCursorFlashTime(0);
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-        folder_ = std::make_unique<ProgramFolder>(kCallbook);
+        folder_ = std::make_unique<ProgramFolder>();
+        QVERIFY_OK(folder_->WriteCallbook(kCallbook));
 
         const Form1 probe(folder_->Path());
         const QFontInfo used(probe.Controls().Data1[kName]->font());

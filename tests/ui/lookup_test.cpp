@@ -18,10 +18,11 @@ class LookupTest : public QObject {
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void lookup_knownSuffix_fillsAllSevenBoxes() {
-        const ProgramFolder folder("versi: 1\r\n" +
-                                   Member("QV27ABC", "Budi Santoso", "2099-01-31", "perpanjangan"));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(
+            "versi: 1\r\n" + Member("QV27ABC", "Budi Santoso", "2099-01-31", "perpanjangan")));
         Form1 form(folder.Path());
-        SearchFor(form, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("ABC")));
         QCOMPARE(DetailTexts(form),
                  QStringList({"QV27ABC", "Budi Santoso", "Jl. Melati 7", "Kab. Contoh", "0412",
                               "31-01-2099", "PERPANJANGAN"}));
@@ -77,12 +78,13 @@ class LookupTest : public QObject {
         QFETCH(QString, status);
         QFETCH(QColor, colour);
         QFETCH(QString, notFound);
-        const ProgramFolder folder(callbook + Member("QV27ZZZ", "Merah", kLongExpired));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(callbook + Member("QV27ZZZ", "Merah", kLongExpired)));
         const RecordedBoxes recorded;
         Form1 form(folder.Path());
-        SearchFor(form, QStringLiteral("ZZZ"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("ZZZ")));
         QCOMPARE(StatusColour(form), kRed);
-        SearchFor(form, typed);
+        QVERIFY_OK(SearchFor(form, typed));
         QCOMPARE(BoxText(form.Controls().Data1[kName]), name);
         QCOMPARE(BoxText(form.Controls().Data1[kStatus]), status);
         QCOMPARE(StatusColour(form), colour);
@@ -119,11 +121,12 @@ class LookupTest : public QObject {
         QFETCH(QString, typed);
         QFETCH(QColor, colour);
         QFETCH(QString, notFound);
-        const ProgramFolder folder(Member("QV27ABC", "Budi", kLongExpired));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(Member("QV27ABC", "Budi", kLongExpired)));
         const RecordedBoxes recorded;
         Form1 form(folder.Path());
-        SearchFor(form, before);
-        SearchFor(form, typed);
+        QVERIFY_OK(SearchFor(form, before));
+        QVERIFY_OK(SearchFor(form, typed));
         QCOMPARE(DetailTexts(form), QStringList(7, QString()));
         QCOMPARE(StatusColour(form), colour);
         QCOMPARE(form.Controls().Label7->text(), notFound);
@@ -134,23 +137,24 @@ class LookupTest : public QObject {
     // A not-found line belongs to the lookup that wrote it: the next lookup clears it before
     // it reads the callbook, whatever that lookup then finds.
     void notFoundLine_isClearedBeforeEachLookup() {
-        const ProgramFolder folder(Member("QV27ABC", "Budi"));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(Member("QV27ABC", "Budi")));
         const RecordedBoxes recorded;
         Form1 form(folder.Path());
         const QLabel* line = form.Controls().Label7;
-        SearchFor(form, QStringLiteral("XYZ"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("XYZ")));
         QCOMPARE(line->text(), QStringLiteral("QV27XYZ tidak ditemukan!"));
-        SearchFor(form, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("ABC")));
         QCOMPARE(BoxText(form.Controls().Data1[kName]), QStringLiteral("Budi"));
         QCOMPARE(line->text(), QString());
 
-        SearchFor(form, QStringLiteral("XYZ"));
-        SearchFor(form, QStringLiteral("QQQ"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("XYZ")));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("QQQ")));
         QCOMPARE(line->text(), QStringLiteral("QV27QQQ tidak ditemukan!"));
         QVERIFY(recorded.boxes.isEmpty());
 
         QVERIFY(QFile::remove(folder.CallbookPath()));
-        SearchFor(form, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("ABC")));
         QCOMPARE(recorded.boxes.size(), 1);
         QCOMPARE(line->text(), QString());
     }
@@ -166,12 +170,13 @@ class LookupTest : public QObject {
             "Perumahan Griya Permata Hijau Blok C-17 Nomor 4, Jalan Raya Cibubur, Kelurahan "
             "Harjamukti, RT 005 RW 011, Kecamatan Cimanggis, Kota Depok, Jawa Barat 16454, "
             "dekat Masjid Al-Ikhlas dan Pasar Pagi";
-        const ProgramFolder folder("QV27PJG#" + name + "#" + address + "#" + region +
-                                   "#000000000000000000000000000000000001#2099-12-31#"
-                                   "perpanjangan\r\n");
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook("QV27PJG#" + name + "#" + address + "#" + region +
+                                        "#000000000000000000000000000000000001#2099-12-31#"
+                                        "perpanjangan\r\n"));
         Form1 form(folder.Path());
         QVERIFY(ShowActive(form));
-        SearchFor(form, QStringLiteral("PJG"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("PJG")));
         const Form1Controls& c = form.Controls();
         QCOMPARE(BoxText(c.Data1[kName]), QString::fromUtf8(name));
         QCOMPARE(BoxText(c.Data1[kRegion]), QString::fromUtf8(region));
@@ -208,11 +213,12 @@ class LookupTest : public QObject {
     }
 
     void lookup_missingCallbook_showsBoxAndNoNotFoundLine() {
-        const ProgramFolder folder(Member("QV27ABC", "Budi"));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(Member("QV27ABC", "Budi")));
         Form1 form(folder.Path());
         QVERIFY(QFile::remove(folder.CallbookPath()));
         const RecordedBoxes recorded;
-        SearchFor(form, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("ABC")));
         QCOMPARE(recorded.boxes.size(), 1);
         QCOMPARE(recorded.boxes[0].text, QStringLiteral("Database tidak ditemukan!"));
         QCOMPARE(DetailTexts(form), QStringList(7, QString()));
@@ -225,11 +231,12 @@ class LookupTest : public QObject {
         for (int i = 0; i < 20000; ++i) {
             text += Member("QV27ABC", "Budi");
         }
-        const ProgramFolder folder(text + Member("QV27XYZ", "Akhir"));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(text + Member("QV27XYZ", "Akhir")));
         Form1 form(folder.Path());
         const ReadFailureAfter failure(static_cast<std::size_t>(text.size() / 2));
         const RecordedBoxes recorded;
-        SearchFor(form, QStringLiteral("XYZ"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("XYZ")));
         QCOMPARE(recorded.boxes.size(), 1);
         QCOMPARE(recorded.boxes[0].text, QStringLiteral("Database tidak ditemukan!"));
         QCOMPARE(DetailTexts(form), QStringList(7, QString()));
@@ -258,18 +265,20 @@ class LookupTest : public QObject {
 
     void lookup_editorFormats_readRightInTheWindow() {
         QFETCH(QByteArray, bytes);
-        const ProgramFolder folder(bytes);
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(bytes));
         Form1 form(folder.Path());
         QCOMPARE(form.Controls().Label5->text(), QStringLiteral("Database versi: 7 WIB"));
         QCOMPARE(ComboItems(form), (QStringList{QString(), QStringLiteral("Kota")}));
-        SearchFor(form, QStringLiteral("abc"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("abc")));
         QCOMPARE(DetailTexts(form), (QStringList{"QV27ABC", QStringLiteral("Ren\u00e9"), "Jl",
                                                  "Kota", "1", "-", "BARU"}));
         QCOMPARE(StatusColour(form), kGreen);
     }
 
     void search_startsOnEnterOrCariOnly() {
-        const ProgramFolder folder(Member("QV27ABC", "Budi"));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(Member("QV27ABC", "Budi")));
         Form1 form(folder.Path());
         QLineEdit* box = form.Controls().txtCari;
         box->setText(QStringLiteral("ABC"));
@@ -278,7 +287,7 @@ class LookupTest : public QObject {
         QCOMPARE(BoxText(form.Controls().Data1[kName]), QString());
         QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(BoxText(form.Controls().Data1[kName]), QStringLiteral("Budi"));
-        SearchFor(form, QStringLiteral("XYZ"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("XYZ")));
         box->setText(QStringLiteral("abc"));
         QTest::mouseClick(form.Controls().Command1, Qt::LeftButton);
         QCOMPARE(BoxText(form.Controls().Data1[kName]), QStringLiteral("Budi"));
@@ -286,7 +295,8 @@ class LookupTest : public QObject {
     }
 
     void searchBox_upperCasesKeepsCaretAtEndAndHoldsThreeCharacters() {
-        const ProgramFolder folder(Member("QV27ABC", "Budi"));
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(Member("QV27ABC", "Budi")));
         Form1 form(folder.Path());
         QLineEdit* box = form.Controls().txtCari;
         box->clear();

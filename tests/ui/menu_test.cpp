@@ -22,7 +22,8 @@ class MenuTest : public QObject {
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void init() {
-        folder_ = std::make_unique<ProgramFolder>("versi: 7\r\n" + Member("QV27ABC", "Budi"));
+        folder_ = std::make_unique<ProgramFolder>();
+        QVERIFY_OK(folder_->WriteCallbook("versi: 7\r\n" + Member("QV27ABC", "Budi")));
         form_ = std::make_unique<Form1>(folder_->Path());
         QVERIFY(ShowActive(*form_));
     }
@@ -53,7 +54,7 @@ class MenuTest : public QObject {
         QFETCH(QColor, colour);
         const Form1Controls& c = form_->Controls();
         if (widget == QLatin1String("Frame2")) {
-            ChooseFromMenu(*form_, "mKode");
+            QVERIFY(ChooseFromMenu(*form_, "mKode").chosen);
             QVERIFY(c.Frame2->isVisible());
         }
         QCOMPARE(MenuColour(), QColor(Qt::black));
@@ -74,7 +75,7 @@ class MenuTest : public QObject {
                           [&onKey](QMenu* menu) {
                               onKey =
                                   menu->activeAction() ? menu->activeAction()->text() : QString();
-                              Dismiss(menu);
+                              return Dismiss(menu);
                           })
                     .opened);
         QCOMPARE(onKey, QStringLiteral("Callsign"));
@@ -82,7 +83,7 @@ class MenuTest : public QObject {
         QAction* highlighted = nullptr;
         const PopUpSeen seen = ReleaseOverMenu(*form_, Qt::LeftButton, [&highlighted](QMenu* menu) {
             highlighted = menu->activeAction();
-            Dismiss(menu);
+            return Dismiss(menu);
         });
         QVERIFY(!highlighted);
         QVERIFY(seen.opened);
@@ -107,16 +108,16 @@ class MenuTest : public QObject {
 
     void kodeEtikThenCallsign_switchPanelsAndKeepResults() {
         const Form1Controls& c = form_->Controls();
-        SearchFor(*form_, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(*form_, QStringLiteral("ABC")));
         const QStringList results = DetailTexts(*form_);
         QCOMPARE(results[1], QStringLiteral("Budi"));
         for (int twice = 0; twice < 2; ++twice) {
-            ChooseFromMenu(*form_, "mKode");
+            QVERIFY(ChooseFromMenu(*form_, "mKode").chosen);
             QVERIFY(c.Frame2->isVisible());
             QVERIFY(!c.Frame1->isVisible());
         }
         QCOMPARE(c.Frame2->geometry(), c.Frame1->geometry());
-        ChooseFromMenu(*form_, "mCallsign");
+        QVERIFY(ChooseFromMenu(*form_, "mCallsign").chosen);
         QVERIFY(c.Frame1->isVisible());
         QVERIFY(!c.Frame2->isVisible());
         QCOMPARE(DetailTexts(*form_), results);
@@ -126,7 +127,7 @@ class MenuTest : public QObject {
 
     void sekretariatAndEscape_changeNothing() {
         const Form1Controls& c = form_->Controls();
-        QVERIFY(ChooseFromMenu(*form_, "mSekretariat").opened);
+        QVERIFY(ChooseFromMenu(*form_, "mSekretariat").chosen);
         QVERIFY(ReleaseOverMenu(*form_, Qt::LeftButton).opened);
         QVERIFY(!QApplication::activePopupWidget());
         QVERIFY(c.Frame1->isVisible());

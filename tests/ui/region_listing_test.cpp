@@ -32,7 +32,8 @@ class RegionListingTest : public QObject {
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void listing_chosenRegion_appendsRowsAndCountsAllRows() {
-        const ProgramFolder folder(kCallbook);
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(kCallbook));
         const RecordedBoxes recorded;
         Form1 form(folder.Path());
         // The version line before any member carries the empty region.
@@ -59,7 +60,8 @@ class RegionListingTest : public QObject {
     // A chosen item is looked for by the bytes the callbook stores, typed text as typed; both
     // only in the region field.
     void listing_keyIsStoredBytesOrTypedText() {
-        const ProgramFolder folder(kCallbook);
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(kCallbook));
         const RecordedBoxes recorded;
         Form1 form(folder.Path());
         form.Controls().Combo1->setCurrentIndex(3);
@@ -72,7 +74,8 @@ class RegionListingTest : public QObject {
     }
 
     void listing_missingCallbook_showsOnlyTheMissingFileBox() {
-        const ProgramFolder folder(kCallbook);
+        const ProgramFolder folder;
+        QVERIFY_OK(folder.WriteCallbook(kCallbook));
         Form1 form(folder.Path());
         QVERIFY(QFile::remove(folder.CallbookPath()));
         const RecordedBoxes recorded;

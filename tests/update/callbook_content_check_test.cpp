@@ -9,9 +9,11 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/callbook_reader.h"
 #include "core/callbook_record.h"
+#include "support/temp_callbook.h"
 
 namespace {
 
@@ -333,6 +335,96 @@ TEST(CallbookContentCheckTest, limit_allowsItsOwnSizeAndRejectsOneByteMore) {
     EXPECT_TRUE(check.Rejected());
     EXPECT_EQ(check.Verdict(), ContentVerdict::TooLarge);
     EXPECT_EQ(check.Size(), kCallbook.size() * 2 + 1);
+}
+
+struct SeenLine {
+    std::uint64_t number;
+    std::string text;
+    bool overlong;
+    bool operator==(const SeenLine&) const = default;
+};
+
+void PrintTo(const SeenLine& line, std::ostream* out) {
+    *out << line.number << (line.overlong ? " (overlong)" : " ")
+         << ::testing::PrintToString(line.text);
+}
+
+// The lines the check judges, as it cut the body fed in pieces of `piece` bytes; only the
+// first ones when it rejected the body, which ends the judging.
+std::vector<SeenLine> LinesOfTheCheck(std::string_view body, std::size_t piece, bool& rejected) {
+    CallbookContentCheck check;
+    std::vector<SeenLine> byLf;
+    std::vector<SeenLine> byCr;
+    check.ObserveLines([&](LineEnding cutting, const CallbookLine& line) {
+        (cutting == LineEnding::LineFeed ? byLf : byCr)
+            .push_back({line.number, std::string(line.text), line.overlong});
+    });
+    for (std::size_t at = 0; at < body.size(); at += piece) {
+        check.Feed(body.substr(at, piece));
+    }
+    std::vector<SeenLine> lines = check.Cutting() == LineEnding::LineFeed ? byLf : byCr;
+    rejected = check.Rejected();
+    if (const std::optional<CallbookLine> last = check.LastLine(); last && !rejected) {
+        lines.push_back({last->number, std::string(last->text), last->overlong});
+    }
+    return lines;
+}
+
+// The window reads what the download installed exactly as the download judged it: the same
+// lines, the same ones too long.
+TEST(CallbookContentCheckTest, linesJudged_areTheLinesTheReaderSees) {
+    const std::string head = "QV27ABC#Budi#Jl#Kota#1#null#baru";
+    const std::string longest = head + std::string(kMaxLineBytes - head.size(), 'x');
+    const std::string crs(3 * kMaxLineBytes, '\r');
+    const std::u16string wide(kMaxLineBytes / 2 - 3, u'\u00E9');
+    const Case bodies[] = {
+        {"published", kCallbook, {}},
+        {"exactly the limit, CR LF", "versi: 1\r\n" + longest + "\r\n" + kCallbook, {}},
+        {"exactly the limit, CR CR LF, last", kCallbook + longest + "\r\r\n", {}},
+        {"one byte more", kCallbook + longest + "x\r\n" + kCallbook, {}},
+        {"long CR run before LF", "a" + crs + "\n" + kCallbook, {}},
+        {"long CR run, then data", "a" + crs + "b\n" + kCallbook, {}},
+        {"CR only", "versi: 1\rQV27ABC#b#c#d#e#f#g\r\rlast", {}},
+        {"CR then LF later", "a\rb\nc", {}},
+        {"UTF-8 mark", "\xEF\xBB\xBF" + kCallbook, {}},
+        {"UTF-16, broken at the end",
+         Utf16(u"versi: 1\r\nQV27ABC#b#c#d#e#f#g\r\n\xD800", false) + "Q",
+         {}},
+        {"UTF-16 one over the limit",
+         Utf16(u"versi: " + wide + u"\r\nQV27ABC#b#c#d#e#f#g", true),
+         {}},
+        {"UTF-16 at the limit",
+         Utf16(u"versi: " + wide.substr(1) + u"x\r\nQV27ABC#b#c#d#e#f#g", true),
+         {}},
+        {"half a mark", "\xEF\xBB", {}},
+    };
+    for (const Case& body : bodies) {
+        SCOPED_TRACE(body.name);
+        testing::TempFolder folder;
+        std::vector<SeenLine> read;
+        const ScanSummary scan =
+            ScanCallbook(folder.Write(body.body), [&](const CallbookLine& line) {
+                read.push_back({line.number, std::string(line.text), line.overlong});
+                return false;
+            });
+        ASSERT_EQ(scan.result, ScanResult::Completed);
+        for (const std::size_t piece : {body.body.size() + 1, std::size_t{1}, std::size_t{4096}}) {
+            bool rejected = false;
+            std::vector<SeenLine> judged = LinesOfTheCheck(body.body, piece, rejected);
+            if (rejected) {
+                // Too long a line ends the judging, at that line or the one being cut.
+                ASSERT_LE(judged.size(), read.size()) << "in pieces of " << piece;
+                const auto overlong = [](const SeenLine& line) { return line.overlong; };
+                EXPECT_TRUE(std::any_of(read.begin(), read.begin() + judged.size(), overlong) ||
+                            (judged.size() < read.size() && read[judged.size()].overlong))
+                    << "in pieces of " << piece;
+                EXPECT_EQ(judged, std::vector(read.begin(), read.begin() + judged.size()))
+                    << "in pieces of " << piece;
+                continue;
+            }
+            EXPECT_EQ(judged, read) << "in pieces of " << piece;
+        }
+    }
 }
 
 // Memory stays flat whatever the body: nothing of it is kept.

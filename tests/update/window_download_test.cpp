@@ -84,7 +84,7 @@ class WindowDownloadTest : public QObject {
         const int before = server_->Requests("/1028/log.txt");
         QVERIFY(ShowActive(form));
         QSignalSpy ended(&form, &Form1::downloadEnded);
-        QVERIFY(ChooseFromMenu(form, "mUnduh").opened);
+        QVERIFY(ChooseFromMenu(form, "mUnduh").chosen);
         QVERIFY(ended.wait(60000));
         QCOMPARE(ended.at(0).at(0).value<DownloadOutcome>(), DownloadOutcome::Installed);
         QCOMPARE(server_->Requests("/1028/log.txt") - before, 1);
@@ -97,7 +97,7 @@ class WindowDownloadTest : public QObject {
         QCOMPARE(form.Controls().Label4->text(), kDone);
         // The region list stays as start-up made it; the next lookup reads the new file.
         QCOMPARE(ComboItems(form), regions);
-        SearchFor(form, QStringLiteral("ABC"));
+        QVERIFY_OK(SearchFor(form, QStringLiteral("ABC")));
         QCOMPARE(BoxText(form.Controls().Data1[1]), QStringLiteral("Budi"));
     }
 

@@ -22,7 +22,8 @@ cp "$sample" "$folder/log.txt"
 printf '%s\r\n' 'versi: 2026-11-30 Édition' \
     'QV27RUS#Иван Петров#ул. Лесная 1#Город Пример#0777#2099-12-31#baru' \
     'QV27DED#Dédé Martin#Jl. Mawar 3#Kota Bañuwangi#0778#null#seumur hidup' \
-    'QV27OLD#Lama#Jl. Lama#Город Пример#0779#2001-01-31#' >"$folder/dunia.txt"
+    'QV27OLD#Lama#Jl. Lama#Город Пример#0779#2001-01-31#' \
+    'QV27ÉДЖ#Suffix#Jl. Huruf#Kota Bañuwangi#0781#2099-12-31#' >"$folder/dunia.txt"
 printf 'QV27ANS#Ren\xe9#Jl. Kamboja#Kota Ba\xf1uwangi#0780#2099-12-31#perpanjangan\r\n' \
     >>"$folder/dunia.txt"
 
@@ -59,6 +60,8 @@ same lookup_absent lookup log.txt QV27XYZ
 same lookup_cyrillicMember lookup dunia.txt QV27RUS "${today[@]}"
 same lookup_accentedMember lookup dunia.txt QV27DED "${today[@]}"
 same lookup_windows1252Line lookup dunia.txt QV27ANS "${today[@]}"
+same lookup_nonAsciiSuffixUpperCased lookup dunia.txt " éдж " "${today[@]}"
+same lookup_numericKey lookup dunia.txt 123
 same lookup_absolutePathThroughNonAsciiFolders lookup @/log.txt QV27ABD "${today[@]}"
 same regions_sample regions log.txt
 same regions_nonAscii regions dunia.txt
