@@ -27,6 +27,10 @@ inline constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
 enum class LineEnding { LineFeed, CarriageReturn };
 inline constexpr char kLineFeed = '\n';
 inline constexpr char kCarriageReturn = '\r';
+// The byte that ends a line under `ending` (CRs before an LF aside).
+constexpr char EndByteOf(LineEnding ending) {
+    return ending == LineEnding::LineFeed ? kLineFeed : kCarriageReturn;
+}
 
 // No real line comes near this. A line whose text, without its line end, is longer is not a
 // member, a region or a version line: readers skip it without keeping it, so memory stays

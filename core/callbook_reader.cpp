@@ -158,7 +158,7 @@ ScanSummary ReadCallbookLinesContaining(const std::filesystem::path& file,
         return pass.Summary();
     }
     const LineEnding ending = pass.Ending();
-    const char endByte = ending == LineEnding::LineFeed ? kLineFeed : kCarriageReturn;
+    const char endByte = EndByteOf(ending);
     for (LineBlock block = pass.Next(); !block.end; block = pass.Next()) {
         const std::string_view text = block.text;
         std::size_t from = 0;

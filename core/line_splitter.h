@@ -35,7 +35,7 @@ class LineSplitter {
                           std::size_t capacity = kReadChunkSize);
 
     LineEnding Ending() const { return ending_; }
-    char EndByte() const { return ending_ == LineEnding::LineFeed ? kLineFeed : kCarriageReturn; }
+    char EndByte() const { return EndByteOf(ending_); }
     // Only before the first Next, for a reader that tells the line ending from the first text.
     void SetEnding(LineEnding ending) { ending_ = ending; }
 
@@ -142,7 +142,7 @@ struct SplitLine {
 // true too).
 template <typename OnLine>
 bool EachLineOf(std::string_view block, LineEnding ending, const OnLine& onLine) {
-    const char endByte = ending == LineEnding::LineFeed ? kLineFeed : kCarriageReturn;
+    const char endByte = EndByteOf(ending);
     SplitLine line;
     for (std::size_t pos = 0; pos < block.size();) {
         const void* found = std::memchr(block.data() + pos, endByte, block.size() - pos);

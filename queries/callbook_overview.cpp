@@ -7,14 +7,15 @@ namespace kalvera {
 CallbookOverview QueryRegionsAndVersion(const std::filesystem::path& callbook) {
     RegionCollector regions;
     VersionCollector version;
-    std::uint64_t members = 0;
+    bool member = false;
     const ScanSummary scan = ReadCallbook(callbook, [&](std::string_view line) {
         regions.Take(line);
         version.Take(line);
-        members += IsMemberLine(line) ? 1 : 0;
+        // One member is enough to know; the rest of a large file is not looked at for it.
+        member = member || IsMemberLine(line);
         return false;
     });
-    return {regions.Finish(scan), version.Finish(scan), members};
+    return {regions.Finish(scan), version.Finish(scan), member};
 }
 
 }  // namespace kalvera

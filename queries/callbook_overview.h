@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 
 #include "region_list.h"
@@ -13,9 +12,9 @@ namespace kalvera {
 struct CallbookOverview {
     RegionList regions;
     VersionBanner version;
-    // Lines that IsMemberLine takes for a member. None in a file that exists and was read
-    // whole means it is damaged or is not a callbook (zeros left by a power cut, say).
-    std::uint64_t memberLines = 0;
+    // Whether any line is one IsMemberLine takes for a member. None in a file that exists and
+    // was read whole means it is damaged or is not a callbook (zeros left by a power cut, say).
+    bool hasMemberLine = false;
 };
 
 CallbookOverview QueryRegionsAndVersion(const std::filesystem::path& callbook);

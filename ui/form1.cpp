@@ -132,11 +132,11 @@ void Form1::Form_Load() {
 }
 
 void Form1::ShowDamagedCallbook() {
-    if (startupMembers_ && *startupMembers_ == 0) {
+    if (startupWithoutMembers_) {
         MessageBoxes::Show(this, {QString::fromUtf8(kDamagedCallbookMessage),
                                   FromUtf8(kMissingCallbookTitle), QMessageBox::Warning});
     }
-    startupMembers_.reset();
+    startupWithoutMembers_ = false;
 }
 
 void Form1::ShowMissingCallbook() {
@@ -153,9 +153,7 @@ void Form1::LoadRegionList() {
     if (overview.regions.fileMissing) {
         return;
     }
-    if (!overview.regions.readError) {
-        startupMembers_ = overview.memberLines;
-    }
+    startupWithoutMembers_ = !overview.regions.readError && !overview.hasMemberLine;
     regions_ = std::move(overview.regions.regions);
     // Shown as text; the bytes as stored stay with each item, as they are the listing's key.
     for (const std::string& region : regions_) {

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QWidget>
 #include <array>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -162,8 +161,8 @@ class Form1 : public QWidget {
     std::vector<std::string> regions_;
     // The banner found by start-up's pass over the file, until start-up shows it.
     std::optional<VersionBanner> startupBanner_;
-    // Member lines start-up found in a log.txt it could read whole; none when it could not.
-    std::optional<std::uint64_t> startupMembers_;
+    // Start-up read log.txt whole and found no member line in it.
+    bool startupWithoutMembers_ = false;
     std::array<QString, kDayNames.size()> DayNames;
     std::array<QString, kMonthNames.size()> MonthNames;
     QString CurrentDayName;
