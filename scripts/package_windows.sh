@@ -52,9 +52,6 @@ step "libcurl for Windows"
 scripts/build_curl_windows.sh
 curl_prefix=$(scripts/build_curl_windows.sh --print-prefix)
 
-step "cpp-httplib's single header for the Windows download tests"
-scripts/fetch_debian_source.sh --log "$log" cpp-httplib "$build/deps"
-
 step "kalvera-callbook for Linux, to compare the Windows tool with"
 cmake -S . -B "$build/linux-tool" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVERA_WITH_QT=OFF \
     >>"$log" 2>&1

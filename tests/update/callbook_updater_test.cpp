@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "callbook_server.h"
-#include "scripted_http_server.h"
+#include "chapter_answers.h"
 #include "update/http_url.h"
 #include "update/pending_callbook.h"
 #include "update_test_support.h"
@@ -42,9 +41,13 @@ DownloadResult Hung() {
 class CallbookUpdaterTest : public ::testing::Test {
   protected:
     // Short enough that a wrong turn ends the test in seconds, not minutes.
-    void SetUp() override { updater_.SetTimeouts(DownloadTimeouts{5s, 5s, 20s}); }
+    void SetUp() override {
+        ASSERT_TRUE(server_.Listening());
+        AnswerAsTheChapter(server_);
+        updater_.SetTimeouts(DownloadTimeouts{5s, 5s, 20s});
+    }
 
-    QUrl UrlOf(const char* path) const { return QUrl(QString::fromStdString(server_.Url(path))); }
+    QUrl UrlOf(const char* path) const { return QUrl(server_.Url(QString::fromLatin1(path))); }
     DownloadResult Download(const QUrl& source) { return Download(source, folder_.CallbookPath()); }
     DownloadResult Download(const QUrl& source, const QString& file) {
         const std::optional<DownloadResult> result = RunDownload(updater_, source, file);
@@ -72,7 +75,7 @@ class CallbookUpdaterTest : public ::testing::Test {
     }
 
     OldCallbookFolder folder_;
-    CallbookServer server_;
+    ScriptedHttpServer server_;
     CallbookUpdater updater_;
 };
 
@@ -82,7 +85,7 @@ struct Route {
     DownloadFailure failure;
     ContentVerdict verdict = ContentVerdict::Plausible;  // for NotCallbook
     int status = 200;                                    // for HttpStatus
-    std::string installs = {};                           // for None
+    QByteArray installs = {};                            // for None
 };
 
 std::vector<Route> Routes() {
@@ -158,7 +161,7 @@ TEST_P(ServedTest, download_installsOnlyAWholeCallbookAndSaysWhyNot) {
     }
     if (route.failure == DownloadFailure::None) {
         EXPECT_EQ(result.Outcome(), DownloadOutcome::Installed);
-        EXPECT_EQ(folder_.CallbookBytes(), QByteArray::fromStdString(route.installs));
+        EXPECT_EQ(folder_.CallbookBytes(), route.installs);
         EXPECT_EQ(folder_.Entries(), QStringList{"log.txt"});
     } else {
         EXPECT_EQ(result.Outcome(), DownloadOutcome::Failed);
@@ -174,38 +177,30 @@ INSTANTIATE_TEST_SUITE_P(Routes, ServedTest, ::testing::ValuesIn(Routes()),
 // Headers, chunks that end at line ends and the close arrive together, without the last
 // chunk: the body looks like a smaller callbook and must still never be installed.
 TEST_F(CallbookUpdaterTest, chunkedBodyWithoutLastChunk_isNeverInstalled) {
-    ScriptedHttpServer scripted;
-    ASSERT_TRUE(scripted.Listening());
-    const QByteArray half = QByteArray::fromStdString(CallbookOfMembers(2500));
-    scripted.Answer("/half", ChunkedAnswer(half, false));
+    server_.Answer("/half", ChunkedAnswer(CallbookOfMembers(2500), false));
     int installed = 0;
     int cutShort = 0;
     for (int run = 0; run < 200; ++run) {
-        const DownloadResult result = Download(QUrl(scripted.Url(QStringLiteral("/half"))));
+        const DownloadResult result = Fetch("/half");
         installed += result.failure == DownloadFailure::None ? 1 : 0;
         cutShort += result.failure == DownloadFailure::CutShort ? 1 : 0;
     }
     EXPECT_EQ(installed, 0);
     EXPECT_EQ(cutShort, 200);
-    EXPECT_EQ(scripted.Requests("/half"), 200);
+    EXPECT_EQ(server_.Requests("/half"), 200);
     ExpectOldCallbookUntouched();
 }
 
 // HTTP frames a body with Transfer-Encoding by its chunks; a Content-Length beside it is void.
 TEST_F(CallbookUpdaterTest, chunkedBodyWithContentLength_isFramedByItsChunks) {
-    ScriptedHttpServer scripted;
-    ASSERT_TRUE(scripted.Listening());
     const QByteArray fresh(kFreshCallbook);
-    scripted.Answer("/shorter", ChunkedAnswer(fresh, true, "Content-Length: 10\r\n"));
-    scripted.Answer("/longer", ChunkedAnswer(fresh, true, "Content-Length: 100000\r\n"));
-    scripted.Answer("/longer-cut", ChunkedAnswer(fresh, false, "Content-Length: 161\r\n"));
-    EXPECT_EQ(Download(QUrl(scripted.Url(QStringLiteral("/longer-cut")))).failure,
-              DownloadFailure::CutShort);
+    server_.Answer("/shorter", ChunkedAnswer(fresh, true, "Content-Length: 10\r\n"));
+    server_.Answer("/longer", ChunkedAnswer(fresh, true, "Content-Length: 100000\r\n"));
+    server_.Answer("/longer-cut", ChunkedAnswer(fresh, false, "Content-Length: 161\r\n"));
+    EXPECT_EQ(Fetch("/longer-cut").failure, DownloadFailure::CutShort);
     ExpectOldCallbookUntouched();
     for (const char* path : {"/shorter", "/longer"}) {
-        ASSERT_EQ(Download(QUrl(scripted.Url(QString::fromLatin1(path)))).failure,
-                  DownloadFailure::None)
-            << path;
+        ASSERT_EQ(Fetch(path).failure, DownloadFailure::None) << path;
         EXPECT_EQ(folder_.CallbookBytes(), fresh);
         EXPECT_EQ(folder_.Entries(), QStringList{"log.txt"});
     }
@@ -310,7 +305,7 @@ TEST_F(CallbookUpdaterTest, readOnlyProgramFolder_failsBeforeAnyRequest) {
 // Asked only below half of the installed members; the answer decides.
 class ShrinkTest : public CallbookUpdaterTest {
   protected:
-    ShrinkTest() : installed_(QByteArray::fromStdString(CallbookOfMembers(10))) {
+    ShrinkTest() : installed_(CallbookOfMembers(10)) {
         WriteOrDie(folder_.CallbookPath(), installed_);
         updater_.SetConfirmation([this](const ShrinkQuestion& question) {
             asked_.push_back(question);
@@ -346,7 +341,7 @@ TEST_F(ShrinkTest, fewerThanHalf_answeredYes_installs) {
     answer_ = true;
     EXPECT_EQ(Fetch("/members/3").failure, DownloadFailure::None);
     EXPECT_EQ(asked_.size(), 1u);
-    EXPECT_EQ(folder_.CallbookBytes(), QByteArray::fromStdString(CallbookOfMembers(3)));
+    EXPECT_EQ(folder_.CallbookBytes(), CallbookOfMembers(3));
     EXPECT_EQ(folder_.Entries(), QStringList{"log.txt"});
 }
 

@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <chrono>
 
-#include "callbook_server.h"
+#include "chapter_answers.h"
 #include "twips.h"
 #include "ui_test_support.h"
 #include "update_test_support.h"
@@ -56,7 +56,7 @@ struct Scene {
 class WindowDownloadTest : public QObject {
     Q_OBJECT
 
-    QString Url(const char* path) const { return QString::fromStdString(server_->Url(path)); }
+    QString Url(const char* path) const { return server_->Url(QString::fromLatin1(path)); }
 
     // Downloads /gated: `whileHeld` sees the window while the server holds its answer back.
     [[nodiscard]] bool DownloadWhileGated(Form1& form, const std::function<void()>& whileHeld) {
@@ -67,12 +67,14 @@ class WindowDownloadTest : public QObject {
         return ended.wait(60000);
     }
 
-    std::unique_ptr<CallbookServer> server_;
+    std::unique_ptr<ScriptedHttpServer> server_;
 
   private slots:
     void initTestCase() {
         QApplication::setQuitOnLastWindowClosed(false);
-        server_ = std::make_unique<CallbookServer>();
+        server_ = std::make_unique<ScriptedHttpServer>();
+        QVERIFY(server_->Listening());
+        AnswerAsTheChapter(*server_);
     }
     void cleanupTestCase() { server_.reset(); }
 
@@ -257,7 +259,7 @@ class WindowDownloadTest : public QObject {
     // A callbook with far fewer members than the installed one is asked about; Tidak keeps the
     // old file byte for byte and says nothing more.
     void download_ofFarFewerMembers_isAskedAndNoKeepsTheOldFile() {
-        const QByteArray installed = QByteArray::fromStdString(CallbookOfMembers(10));
+        const QByteArray installed = CallbookOfMembers(10);
         Scene scene(Url("/members/3"), installed);
         QVERIFY(scene.Download());
         QCOMPARE(scene.boxes.size(), 1);
@@ -273,7 +275,7 @@ class WindowDownloadTest : public QObject {
         MessageBoxes::SetAnswer(true);
         QVERIFY(scene.Download());
         QCOMPARE(scene.boxes.size(), 2);
-        QCOMPARE(scene.folder.CallbookBytes(), QByteArray::fromStdString(CallbookOfMembers(3)));
+        QCOMPARE(scene.folder.CallbookBytes(), CallbookOfMembers(3));
         QCOMPARE(scene.form.Controls().Label5->text(),
                  QStringLiteral("Database versi: 2025-08-01 09:00 WIB"));
     }
