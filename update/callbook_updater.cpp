@@ -237,6 +237,10 @@ DownloadFailure CallbookUpdater::Judge(HttpEnd end) const {
             return DownloadFailure::Unreachable;
         case HttpEnd::Partial:
             return DownloadFailure::CutShort;
+        case HttpEnd::Malformed:
+            return DownloadFailure::MalformedAnswer;
+        case HttpEnd::BadCertificate:
+            return DownloadFailure::BadCertificate;
         case HttpEnd::Stopped:
         case HttpEnd::Failed:
             // Once the answer came, a failing connection has cut its body short.

@@ -22,8 +22,12 @@ std::string_view Describe(DownloadFailure failure) {
             return "too many redirects";
         case DownloadFailure::RedirectToOtherHost:
             return "redirect to another host";
+        case DownloadFailure::BadCertificate:
+            return "the server's certificate does not check out";
         case DownloadFailure::NetworkError:
             return "network error";
+        case DownloadFailure::MalformedAnswer:
+            return "a malformed answer";
         case DownloadFailure::CutShort:
             return "cut short";
         case DownloadFailure::TooLarge:

@@ -26,7 +26,9 @@ enum class DownloadFailure {
     HttpStatus,           // an answer other than 200 (DownloadResult::httpStatus)
     TooManyRedirects,     // a loop, or more hops than allowed
     RedirectToOtherHost,  // the callbook's source is fixed; another origin is not it
+    BadCertificate,       // the https server's certificate does not check out
     NetworkError,         // the exchange failed before any answer, other than the above
+    MalformedAnswer,      // a header section HTTP calls malformed: its framing is not to be read
     CutShort,             // the body ended before its framing said it was whole
     TooLarge,             // more than kMaxCallbookBytes, announced or sent
     Compressed,           // a content encoding other than identity

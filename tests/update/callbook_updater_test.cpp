@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chapter_answers.h"
+#include "update/http_head_reader.h"
 #include "update/http_url.h"
 #include "update/pending_callbook.h"
 #include "update_test_support.h"
@@ -129,6 +130,12 @@ std::vector<Route> Routes() {
         {"chunkedCutMidLine", "/chunked-cut", F::CutShort},
         {"chunkedCutAtLineEnd", "/chunked-cut-at-line-end", F::CutShort},
         {"redirectedToNoLengthCut", "/moved-to-no-length-cut", F::CutShort},
+        {"blankBeforeColon", "/blank-before-colon", F::MalformedAnswer},
+        {"tabBeforeColon", "/tab-before-colon", F::MalformedAnswer},
+        {"foldedHeaderLine", "/folded-line", F::MalformedAnswer},
+        {"framingInInterimAnswer", "/interim-framing", F::MalformedAnswer},
+        {"twoContentLengths", "/two-lengths", F::MalformedAnswer},
+        {"gzipTransferCoding", "/gzip-chunked", F::MalformedAnswer},
         {"sixRedirects", "/hops/6", F::TooManyRedirects},
         {"redirectLoop", "/loop", F::TooManyRedirects},
         {"redirectToOtherHost", "/to-other-host", F::RedirectToOtherHost},
@@ -203,6 +210,77 @@ TEST_F(CallbookUpdaterTest, chunkedBodyWithContentLength_isFramedByItsChunks) {
         ASSERT_EQ(Fetch(path).failure, DownloadFailure::None) << path;
         EXPECT_EQ(folder_.CallbookBytes(), fresh);
         EXPECT_EQ(folder_.Entries(), QStringList{"log.txt"});
+    }
+}
+
+// Header sections read line by line as curl hands them over: one that HTTP calls malformed is
+// refused, whatever in it would frame the body.
+struct HeadCase {
+    const char* section;
+    bool taken;
+    int status = 0;
+    std::int64_t length = -1;
+    bool chunked = false;
+};
+
+TEST(HttpHeadReader, takesOnlySectionsHttpCallsWellFormed) {
+    const HeadCase cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n", true, 200, 12},
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n", true, 200, -1},
+        {"HTTP/1.1 200\r\nTransfer-Encoding:  ChunKed \r\nContent-Length: 5\r\n\r\n", true, 200, -1,
+         true},
+        {"HTTP/1.1 100 Continue\r\nX-Info: a\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length:007\r\n"
+         "Content-Length: 7\r\n\r\n",
+         true, 200, 7},
+        {"HTTP/1.1 302 Found\nLocation: /x\n\n", true, 302},
+        // Status lines.
+        {"http/1.1 200 OK\r\n\r\n", false},
+        {" HTTP/1.1 200 OK\r\n\r\n", false},
+        {"HTTP/2 200\r\n\r\n", false},
+        {"HTTP/1.2 200 OK\r\n\r\n", false},
+        {"HTTP 200 OK\r\n\r\n", false},
+        {"HTTP/1.1 20 OK\r\n\r\n", false},
+        {"HTTP/1.1 200OK\r\n\r\n", false},
+        {"HTTP/1.1 100 Continue\r\n\r\nhttp/1.1 200 OK\r\n\r\n", false},
+        // Field lines.
+        {"HTTP/1.1 200 OK\r\nX-A: b\r\n\tTransfer-Encoding: chunked\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nContent-Length : 3\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nno colon here\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\n: no name\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nContent Length: 3\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nX-A: b\rc\r\n\r\n", false},
+        // Framing.
+        {"HTTP/1.1 103 Early Hints\r\nContent-Length: 0\r\n\r\nHTTP/1.1 200 OK\r\n\r\n", false},
+        {"HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n",
+         false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\nContent-Length: 6\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10, 10\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: +10\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n", false},
+    };
+    for (const HeadCase& c : cases) {
+        HttpHeadReader reader;
+        std::string_view rest = c.section;
+        HttpHeadReader::Step step = HttpHeadReader::Step::More;
+        while (!rest.empty() && step == HttpHeadReader::Step::More) {
+            const std::size_t end = rest.find('\n') + 1;
+            step = reader.Take(rest.substr(0, end));
+            rest.remove_prefix(end);
+        }
+        SCOPED_TRACE(c.section);
+        if (!c.taken) {
+            EXPECT_EQ(step, HttpHeadReader::Step::Malformed);
+            EXPECT_FALSE(reader.Problem().empty());
+            continue;
+        }
+        ASSERT_EQ(step, HttpHeadReader::Step::Final) << reader.Problem();
+        EXPECT_EQ(reader.Head().status, c.status);
+        EXPECT_EQ(reader.Head().contentLength, c.length);
+        EXPECT_EQ(reader.Head().chunked, c.chunked);
     }
 }
 
