@@ -14,6 +14,8 @@ QString DownloadFailureReason(const DownloadResult& result) {
             return QStringLiteral(
                 "Folder program tidak bisa ditulisi. Pindahkan folder Kalvera "
                 "ke Dokumen, lalu coba lagi.");
+        case DownloadFailure::DiskFull:
+            return QStringLiteral("Disk penuh. Kosongkan sebagian ruang disk, lalu coba lagi.");
         case DownloadFailure::Unreachable:
             return QStringLiteral(
                 "Tidak bisa tersambung ke server database. Periksa sambungan "

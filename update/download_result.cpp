@@ -38,6 +38,8 @@ std::string_view Describe(DownloadFailure failure) {
             return "not a callbook";
         case DownloadFailure::WriteFailed:
             return "could not write the callbook";
+        case DownloadFailure::DiskFull:
+            return "the disk is full";
         case DownloadFailure::Declined:
             return "declined: far fewer members than installed";
         case DownloadFailure::Cancelled:

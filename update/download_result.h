@@ -34,6 +34,7 @@ enum class DownloadFailure {
     Compressed,           // a content encoding other than identity
     NotCallbook,          // the body is not a callbook (DownloadResult::verdict)
     WriteFailed,          // the program folder or log.txt cannot be written
+    DiskFull,             // no room on the disk (or quota) for the new callbook
     Declined,             // far fewer members than installed, and the member said no
     Cancelled,            // Cancel(), the updater destroyed or the window closed
 };

@@ -17,6 +17,10 @@
 #include "update/pending_callbook.h"
 #include "update_test_support.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace kalvera {
 
 void PrintTo(DownloadFailure failure, std::ostream* out) {
@@ -144,6 +148,10 @@ std::vector<Route> Routes() {
         {"stallsMidBody", "/stall-mid-body", F::IdleTimeout},
         {"connectionRefused", nullptr, F::Unreachable},
     };
+}
+
+void PrintTo(const Route& route, std::ostream* out) {
+    *out << route.name;
 }
 
 class ServedTest : public CallbookUpdaterTest, public ::testing::WithParamInterface<Route> {};
@@ -284,17 +292,23 @@ TEST(HttpHeadReader, takesOnlySectionsHttpCallsWellFormed) {
     }
 }
 
-TEST(SameOrigin, defaultPortWrittenOutOrNot_isTheSameOrigin) {
-    EXPECT_TRUE(SameOrigin("http://host.example/a", "http://host.example:80/b"));
-    EXPECT_TRUE(SameOrigin("HTTP://Host.Example:80/a", "http://host.example/b?c#d"));
-    EXPECT_TRUE(SameOrigin("https://host.example/a", "https://host.example:443/"));
-    EXPECT_FALSE(SameOrigin("http://host.example/a", "http://host.example:8080/a"));
-    EXPECT_FALSE(SameOrigin("http://host.example/a", "https://host.example/a"));
-    EXPECT_FALSE(SameOrigin("http://host.example:443/a", "https://host.example/a"));
-    EXPECT_FALSE(SameOrigin("http://host.example/a", "http://other.example/a"));
-    EXPECT_FALSE(SameOrigin("http://127.0.0.1/a", "http://localhost/a"));
-    EXPECT_FALSE(SameOrigin("http://host.example/a", "not a url"));
-    EXPECT_FALSE(SameOrigin("ftp://host.example/a", "ftp://host.example/a"));
+TEST(MayRedirect, sameHostOnly_andFromHttpsNeverBackToHttp) {
+    EXPECT_TRUE(MayRedirect("http://host.example/a", "http://host.example:80/b"));
+    EXPECT_TRUE(MayRedirect("HTTP://Host.Example:80/a", "http://host.example/b?c#d"));
+    EXPECT_TRUE(MayRedirect("https://host.example/a", "https://host.example:443/"));
+    EXPECT_TRUE(MayRedirect("http://host.example/a", "https://host.example/a"));
+    EXPECT_TRUE(MayRedirect("http://host.example:8080/a", "https://host.example:8080/a"));
+    EXPECT_TRUE(MayRedirect("http://host.example:8080/a", "https://host.example:443/a"));
+    EXPECT_FALSE(MayRedirect("http://host.example:8080/a", "https://host.example:8443/a"));
+    EXPECT_FALSE(MayRedirect("https://host.example/a", "http://host.example/a"));
+    EXPECT_FALSE(MayRedirect("https://host.example:8080/a", "https://host.example/a"));
+    EXPECT_FALSE(MayRedirect("http://host.example/a", "http://host.example:8080/a"));
+    EXPECT_FALSE(MayRedirect("http://host.example:443/a", "http://host.example/a"));
+    EXPECT_FALSE(MayRedirect("http://host.example/a", "https://other.example/a"));
+    EXPECT_FALSE(MayRedirect("http://127.0.0.1/a", "http://localhost/a"));
+    EXPECT_FALSE(MayRedirect("http://host.example/a", "not a url"));
+    EXPECT_FALSE(MayRedirect("ftp://host.example/a", "ftp://host.example/a"));
+    EXPECT_FALSE(MayRedirect("http://host.example/a", "ftp://host.example:80/a"));
 }
 
 TEST(ResolveUrl, locationsAbsoluteOrRelative) {
@@ -328,7 +342,10 @@ TEST_F(CallbookUpdaterTest, redirectToDefaultPortWrittenOut_isFollowed) {
 // afterwards.
 TEST_F(CallbookUpdaterTest, slowDrip_endsAtDeadline_andTheNextDownloadInstalls) {
     updater_.SetTimeouts(DownloadTimeouts{5s, 5s, 1s});
+    const auto started = std::chrono::steady_clock::now();
     const DownloadResult dripped = Fetch("/drip-once/a");
+    // Never before the deadline, as a coarse timer might end it.
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 1s);
     EXPECT_EQ(dripped.failure, DownloadFailure::DeadlineExceeded);
     EXPECT_GT(dripped.bodyBytes, 0u);
     // The byte in flight at the deadline was sent but never received.
@@ -385,10 +402,11 @@ class ShrinkTest : public CallbookUpdaterTest {
   protected:
     ShrinkTest() : installed_(CallbookOfMembers(10)) {
         WriteOrDie(folder_.CallbookPath(), installed_);
-        updater_.SetConfirmation([this](const ShrinkQuestion& question) {
-            asked_.push_back(question);
-            return answer_;
-        });
+        QObject::connect(&updater_, &CallbookUpdater::confirmationNeeded,
+                         [this](const ShrinkQuestion& question) {
+                             asked_.push_back(question);
+                             updater_.Answer(answer_);
+                         });
     }
 
     const QByteArray installed_;
@@ -424,10 +442,73 @@ TEST_F(ShrinkTest, fewerThanHalf_answeredYes_installs) {
 }
 
 TEST_F(ShrinkTest, fewerThanHalf_withNobodyToAsk_isDeclined) {
-    updater_.SetConfirmation({});
-    EXPECT_EQ(Fetch("/members/4").failure, DownloadFailure::Declined);
+    CallbookUpdater unasked;
+    const std::optional<DownloadResult> result =
+        RunDownload(unasked, UrlOf("/members/4"), folder_.CallbookPath());
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->failure, DownloadFailure::Declined);
     EXPECT_EQ(folder_.CallbookBytes(), installed_);
 }
+
+// However long the question stands, its callbook waits in its temporary file: another
+// download's cleanup in the same folder spares it even when it looks hours old. Then Ya
+// installs it; Cancel and destroying the updater leave nothing behind.
+enum class QuestionEnd { Yes, Cancel, Destroy };
+
+class StandingQuestionTest : public ShrinkTest,
+                             public ::testing::WithParamInterface<QuestionEnd> {};
+
+TEST_P(StandingQuestionTest, questionLeftOpen_whileAnotherDownloadRuns_endsAsAnswered) {
+    auto asking = std::make_unique<CallbookUpdater>();
+    std::optional<DownloadResult> ended;
+    QEventLoop loop;
+    QObject::connect(asking.get(), &CallbookUpdater::confirmationNeeded, &loop, &QEventLoop::quit);
+    QObject::connect(asking.get(), &CallbookUpdater::finished,
+                     [&](const DownloadResult& result) { ended = result; });
+    QTimer::singleShot(30s, &loop, &QEventLoop::quit);
+    ASSERT_TRUE(asking->Start(UrlOf("/members/3"), folder_.CallbookPath()));
+    loop.exec();
+    const QStringList waiting = folder_.Entries();
+    ASSERT_EQ(waiting.size(), 2) << waiting.join(' ').toStdString();
+    QFile pending(QDir(folder_.Path()).filePath(waiting[1]));
+    // Windows keeps the file to its download alone, so there it cannot even be aged.
+    if (pending.open(QIODevice::Append)) {
+        ASSERT_TRUE(pending.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3 * 3600),
+                                        QFileDevice::FileModificationTime));
+        pending.close();
+    }
+    ASSERT_EQ(Fetch("/members/7").failure, DownloadFailure::None);
+    EXPECT_EQ(folder_.Entries(), waiting);
+    EXPECT_TRUE(asking->IsBusy());
+    switch (GetParam()) {
+        case QuestionEnd::Yes:
+            asking->Answer(true);
+            break;
+        case QuestionEnd::Cancel:
+            asking->Cancel();
+            break;
+        case QuestionEnd::Destroy:
+            asking.reset();
+            break;
+    }
+    QCoreApplication::processEvents();
+    if (GetParam() == QuestionEnd::Destroy) {
+        EXPECT_FALSE(ended);
+    } else {
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(ended->failure, GetParam() == QuestionEnd::Yes ? DownloadFailure::None
+                                                                 : DownloadFailure::Cancelled);
+    }
+    EXPECT_EQ(folder_.CallbookBytes(), CallbookOfMembers(GetParam() == QuestionEnd::Yes ? 3 : 7));
+    EXPECT_EQ(folder_.Entries(), QStringList{"log.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, StandingQuestionTest,
+    ::testing::Values(QuestionEnd::Yes, QuestionEnd::Cancel, QuestionEnd::Destroy),
+    [](const auto& info) {
+        return std::string(info.index == 0 ? "yes" : info.index == 1 ? "cancel" : "destroy");
+    });
 
 TEST(NeedsConfirmation, fewerThanHalfOfTheInstalledMembers) {
     EXPECT_TRUE(NeedsConfirmation(3, 10));
@@ -438,29 +519,34 @@ TEST(NeedsConfirmation, fewerThanHalfOfTheInstalledMembers) {
     EXPECT_FALSE(NeedsConfirmation(1, 1));
 }
 
-// A download killed midway leaves its temporary file; the next one removes it, and nothing
-// else.
+// A download killed midway leaves its temporary file; the next one removes it, whatever its
+// age, and nothing else: not a live download's, nor what only bears such a name.
 TEST_F(CallbookUpdaterTest, leftoversOfKilledDownloads_areRemovedByTheNext) {
-    const QDateTime longAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
-    const auto make = [this, &longAgo](const QString& name, bool old) {
-        const QString path = QDir(folder_.Path()).filePath(name);
-        WriteOrDie(path, "QV27ABC#sebagian");
-        if (old) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-            ASSERT_TRUE(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
-        }
-    };
-    make(QStringLiteral("log.txt.unduhan-k3x9q2"), true);   // a killed download's
-    make(QStringLiteral("log.txt.unduhan-a1b2c3"), false);  // another copy's, still running
-    make(QStringLiteral("log.txt.unduhan-ABCDEF"), true);   // not a name this program makes
-    make(QStringLiteral("log.txt.unduhan-abcdefg"), true);
-    make(QStringLiteral("log.txt.backup"), true);
-    make(QStringLiteral("log.txt.kxqwer"), true);
+    const QDir folder(folder_.Path());
+    for (const char* name :
+         {"log.txt.unduhan-k3x9q2", "log.txt.unduhan-a1b2c3", "log.txt.unduhan-ABCDEF",
+          "log.txt.unduhan-abcdefg", "log.txt.backup", "log.txt.kxqwer"}) {
+        WriteOrDie(folder.filePath(QString::fromLatin1(name)), "QV27ABC#sebagian");
+    }
+    PendingCallbook live(folder_.CallbookPath());  // another window's, running
+    ASSERT_TRUE(live.Open());
+    QStringList kept{"log.txt",
+                     "log.txt.backup",
+                     "log.txt.kxqwer",
+                     "log.txt.unduhan-ABCDEF",
+                     "log.txt.unduhan-abcdefg",
+                     QFileInfo(live.FileName()).fileName()};
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(qPrintable(folder.filePath("log.txt.unduhan-fifo01")), 0600), 0);
+    ASSERT_TRUE(
+        QFile::link(folder.filePath("log.txt.backup"), folder.filePath("log.txt.unduhan-link01")));
+    kept << "log.txt.unduhan-fifo01"
+         << "log.txt.unduhan-link01";
+#endif
+    kept.sort();
     ASSERT_EQ(Fetch("/1028/log.txt").failure, DownloadFailure::None);
-    EXPECT_EQ(folder_.Entries(),
-              (QStringList{"log.txt", "log.txt.backup", "log.txt.kxqwer", "log.txt.unduhan-ABCDEF",
-                           "log.txt.unduhan-a1b2c3", "log.txt.unduhan-abcdefg"}));
+    EXPECT_EQ(folder_.Entries(), kept);
+    live.Discard();
 }
 
 TEST(SyncFolder, ofAFolderThatExists_succeeds) {

@@ -25,17 +25,22 @@ const QString kFailed = QStringLiteral("Database gagal diunduh.");
 const QString kOldKept = QStringLiteral("Database lama tetap dipakai.");
 
 // The window over a folder holding the old callbook, or `callbook`. Every message box it
-// shows is recorded, with whether the download panel was up at that moment; a question is
-// answered with `answer`.
+// shows, from start-up on, is recorded, with whether the download panel was up at that moment;
+// a question is answered as MessageBoxes::SetAnswer says, Tidak unless told otherwise.
 struct Scene {
     explicit Scene(const QString& source, const QByteArray& callbook = kOldCallbook)
-        : folder(callbook), form(folder.Path(), source) {
-        MessageBoxes::SetObserver([this](const MessageRequest& box) {
-            boxes.append(box);
-            panelUpAtBox.append(!form.Controls().Frame3->isHidden());
-        });
+        : observing(Observe()), folder(callbook), form(folder.Path(), source) {
+        formBuilt = true;
     }
     ~Scene() { MessageBoxes::SetObserver({}); }
+
+    bool Observe() {
+        MessageBoxes::SetObserver([this](const MessageRequest& box) {
+            boxes.append(box);
+            panelUpAtBox.append(formBuilt && !form.Controls().Frame3->isHidden());
+        });
+        return true;
+    }
 
     // Runs "Unduh Database" and waits until the window shows how it ended; false when it did
     // not end in time.
@@ -45,10 +50,12 @@ struct Scene {
         return ended.wait(60000);
     }
 
-    OldCallbookFolder folder;
-    Form1 form;
     QList<MessageRequest> boxes;
     QList<bool> panelUpAtBox;
+    bool formBuilt = false;
+    bool observing;
+    OldCallbookFolder folder;
+    Form1 form;
 };
 
 }  // namespace
@@ -280,45 +287,191 @@ class WindowDownloadTest : public QObject {
                  QStringLiteral("Database versi: 2025-08-01 09:00 WIB"));
     }
 
-    // The first download, with no log.txt yet: no old callbook is claimed.
-    void download_failingWithoutAnyCallbook_claimsNoOldOne() {
-        Scene scene(Url("/notice"));
-        QVERIFY(QFile::remove(scene.folder.CallbookPath()));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^download failed: not a callbook"));
-        QVERIFY(scene.Download());
-        QVERIFY(scene.boxes.size() >= 1);
-        QCOMPARE(scene.boxes[0].text,
-                 kFailed + QStringLiteral("\nBerkas yang dikirim server bukan database anggota."));
-        // Then the banner finds no callbook, and says so as it always does.
-        QCOMPARE(scene.boxes.size(), 2);
-        QCOMPARE(scene.boxes[1].text, QStringLiteral("Database tidak ditemukan!"));
-        QCOMPARE(scene.folder.Entries(), QStringList{});
+    // Only a callbook goes on being used: none is claimed on a first download, with no
+    // log.txt yet, nor after start-up found log.txt damaged.
+    void download_failingWithoutACallbook_claimsNoOldOne_data() {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("no log.txt") << false;
+        QTest::newRow("log.txt of zeros") << true;
     }
 
-    // A program folder that cannot be written is named as the cause, with what to do.
-    void download_intoReadOnlyFolder_saysTheFolderCannotBeWritten() {
-        OldCallbookFolder spare;
-        const QString folder = ReadOnlyProgramFolder(spare);
-        if (folder.isEmpty()) {
-            QSKIP("no read-only folder here; update_window_read_only runs this case");
+    void download_failingWithoutACallbook_claimsNoOldOne() {
+        QFETCH(bool, damaged);
+        const QByteArray zeros(512, '\0');
+        Scene scene(Url("/notice"), damaged ? zeros : kOldCallbook);
+        if (!damaged) {
+            QVERIFY(QFile::remove(scene.folder.CallbookPath()));
         }
+        const qsizetype atStartUp = scene.boxes.size();
+        QCOMPARE(atStartUp, damaged ? 1 : 0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^download failed: not a callbook"));
+        QVERIFY(scene.Download());
+        QVERIFY(scene.boxes.size() > atStartUp);
+        QCOMPARE(scene.boxes[atStartUp].text,
+                 kFailed + QStringLiteral("\nBerkas yang dikirim server bukan database anggota."));
+        if (damaged) {
+            QCOMPARE(scene.boxes.size(), 2);
+            QCOMPARE(scene.folder.CallbookBytes(), zeros);
+        } else {
+            // Then the banner finds no callbook, and says so as it always does.
+            QCOMPARE(scene.boxes.size(), 2);
+            QCOMPARE(scene.boxes[1].text, QStringLiteral("Database tidak ditemukan!"));
+            QCOMPARE(scene.folder.Entries(), QStringList{});
+        }
+    }
+
+    // A program folder that takes no new callbook is named as the cause, with what to do:
+    // one that cannot be written, found before the server is asked, and a full disk, found
+    // when the callbook is written.
+    void download_intoFolderThatTakesNoCallbook_namesTheTrueCause_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<QString>("told");
+        OldCallbookFolder spare;
+        QTest::newRow("read-only")
+            << ReadOnlyProgramFolder(spare) << 0 << "could not write the callbook"
+            << "Folder program tidak bisa ditulisi. Pindahkan folder Kalvera ke Dokumen, lalu "
+               "coba lagi.";
+        QTest::newRow("full disk")
+            << qEnvironmentVariable("KALVERA_FULL_DISK_FOLDER") << 1 << "the disk is full"
+            << "Disk penuh. Kosongkan sebagian ruang disk, lalu coba lagi.";
+    }
+
+    void download_intoFolderThatTakesNoCallbook_namesTheTrueCause() {
+        QFETCH(QString, folder);
+        QFETCH(int, requests);
+        QFETCH(QString, logged);
+        QFETCH(QString, told);
+        if (folder.isEmpty()) {
+            QSKIP(
+                "no such folder here; update_window_read_only and update_window_full_disk "
+                "run this case");
+        }
+        const QDir program(folder);
+        const QStringList entries = program.entryList(QDir::AllEntries | QDir::Hidden |
+                                                      QDir::System | QDir::NoDotAndDotDot);
+        QFile callbook(program.filePath(QStringLiteral("log.txt")));
+        QVERIFY(callbook.open(QIODevice::ReadOnly));
+        const QByteArray before = callbook.readAll();
+        callbook.close();
         RecordedBoxes recorded;
         Form1 form(folder, Url("/1028/log.txt"));
-        const int before = server_->Requests("/1028/log.txt");
+        const int asked = server_->Requests("/1028/log.txt");
         QSignalSpy ended(&form, &Form1::downloadEnded);
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("^download failed: could not write the callbook"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^download failed: " + logged));
         form.UNDUH_DB();
         QVERIFY(ended.wait(60000));
-        QCOMPARE(server_->Requests("/1028/log.txt"), before);
+        QCOMPARE(server_->Requests("/1028/log.txt") - asked, requests);
         QCOMPARE(recorded.boxes.size(), 1);
-        QCOMPARE(recorded.boxes[0].text,
-                 QStringList({kFailed,
-                              QStringLiteral("Folder program tidak bisa ditulisi. Pindahkan folder "
-                                             "Kalvera ke Dokumen, lalu coba lagi."),
-                              kOldKept})
-                     .join('\n'));
-        QVERIFY(recorded.boxes[0].text.contains(QStringLiteral("tidak bisa ditulisi")));
+        QCOMPARE(recorded.boxes[0].text, QStringList({kFailed, told, kOldKept}).join('\n'));
+        QVERIFY(callbook.open(QIODevice::ReadOnly));
+        QCOMPARE(callbook.readAll(), before);
+        QCOMPARE(program.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                   QDir::NoDotAndDotDot),
+                 entries);
+    }
+
+    // However long the question about a much smaller callbook stands, its callbook waits: a
+    // download in another window into the same folder spares its file even when it looks
+    // hours old. Ya then installs it; closing the window instead counts as Tidak.
+    void download_questionLeftOpen_whileAnotherWindowDownloads_endsAsAnswered_data() {
+        QTest::addColumn<bool>("closeWindow");
+        QTest::newRow("Ya") << false;
+        QTest::newRow("window closed") << true;
+    }
+
+    void download_questionLeftOpen_whileAnotherWindowDownloads_endsAsAnswered() {
+        QFETCH(bool, closeWindow);
+        Scene scene(Url("/members/3"), CallbookOfMembers(10));
+        MessageBoxes::HoldAnswers();
+        QSignalSpy ended(&scene.form, &Form1::downloadEnded);
+        scene.form.UNDUH_DB();
+        QTRY_COMPARE_WITH_TIMEOUT(scene.boxes.size(), 1, 30000);
+        QVERIFY(scene.boxes[0].question);
+        const QStringList waiting = scene.folder.Entries();
+        QCOMPARE(waiting.size(), 2);
+        QFile pending(QDir(scene.folder.Path()).filePath(waiting[1]));
+        // Windows keeps the file to its download alone: there it cannot even be aged.
+        if (pending.open(QIODevice::Append)) {
+            QVERIFY(pending.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3 * 3600),
+                                        QFileDevice::FileModificationTime));
+            pending.close();
+        }
+
+        Form1 other(scene.folder.Path(), Url("/members/7"));
+        QSignalSpy otherEnded(&other, &Form1::downloadEnded);
+        other.UNDUH_DB();
+        QVERIFY(otherEnded.wait(60000));
+        QCOMPARE(otherEnded.at(0).at(0).value<DownloadOutcome>(), DownloadOutcome::Installed);
+        QCOMPARE(scene.folder.Entries(), waiting);
+        QVERIFY(ended.isEmpty());
+
+        if (closeWindow) {
+            QVERIFY(scene.form.close());
+            QVERIFY(ended.wait(10000));
+            QVERIFY(MessageBoxes::AnswerHeld(true));  // too late: nothing more happens
+            QCoreApplication::processEvents();
+        } else {
+            QVERIFY(MessageBoxes::AnswerHeld(true));
+            QVERIFY(ended.wait(60000));
+        }
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.at(0).at(0).value<DownloadOutcome>(),
+                 closeWindow ? DownloadOutcome::Cancelled : DownloadOutcome::Installed);
+        QCOMPARE(scene.folder.CallbookBytes(), CallbookOfMembers(closeWindow ? 7 : 3));
+        QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
+        QCOMPARE(scene.boxes.size(), 1);
+    }
+
+    // The chapter's host answers http with a redirect to https on the same host and port:
+    // followed, and the certificate checked against what is trusted (here only the tests'
+    // own authority). One made out for another name installs nothing.
+    void download_redirectedToHttps_installsOnlyWithAValidCertificate_data() {
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<bool>("installs");
+        QTest::newRow("for 127.0.0.1") << "server" << true;
+        QTest::newRow("for another name") << "other" << false;
+    }
+
+    void download_redirectedToHttps_installsOnlyWithAValidCertificate() {
+        QFETCH(QString, certificate);
+        QFETCH(bool, installs);
+        const QString tls = qEnvironmentVariable("KALVERA_TEST_TLS");
+        if (tls.isEmpty()) {
+            QSKIP("no test certificates; ctest makes them (update_test_certificates)");
+        }
+        ScriptedHttpServer server;
+        QVERIFY(server.Listening());
+        QVERIFY(
+            server.ServeTls(tls + '/' + certificate + ".pem", tls + '/' + certificate + ".key"));
+        server.Answer("/1028/log.txt",
+                      RedirectAnswer(server.HttpsUrl(QStringLiteral("/aman/log.txt")).toLatin1()));
+        server.Answer("/aman/log.txt", LengthAnswer(200, kFreshCallbook));
+        Scene scene(server.Url(QStringLiteral("/1028/log.txt")));
+        scene.form.Updater().TrustOnlyForTesting(tls + QStringLiteral("/ca.pem"));
+        if (!installs) {
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression("^download failed: the server's certificate"));
+        }
+        QVERIFY(scene.Download());
+        QCOMPARE(server.Requests("/1028/log.txt"), 1);
+        QCOMPARE(server.Requests("/aman/log.txt"), installs ? 1 : 0);
+        if (installs) {
+            QVERIFY(scene.boxes.isEmpty());
+            QCOMPARE(scene.folder.CallbookBytes(), QByteArray(kFreshCallbook));
+        } else {
+            QCOMPARE(scene.boxes.size(), 1);
+            QCOMPARE(scene.boxes[0].text,
+                     QStringList({kFailed,
+                                  QStringLiteral("Sertifikat keamanan server database tidak sah, "
+                                                 "jadi database tidak diambil. Periksa tanggal "
+                                                 "dan jam komputer, lalu coba lagi."),
+                                  kOldKept})
+                         .join('\n'));
+            QCOMPARE(scene.folder.CallbookBytes(), kOldCallbook);
+        }
+        QCOMPARE(scene.folder.Entries(), QStringList{"log.txt"});
     }
 };
 
