@@ -42,7 +42,7 @@ scripts/ensure_packages.sh --log "$log" \
     qt6-base-dev qt6-base-dev-tools \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
     mingw-w64-x86-64-dev \
-    wine wine64 xvfb xauth xdotool xclip imagemagick unzip
+    wine wine64 xvfb xauth xdotool xclip imagemagick unzip openssl
 
 step "Qt for Windows"
 scripts/build_qt_windows.sh
