@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "core/callbook_path.h"
 #include "form1.h"
 #include "message_box.h"
-#include "core/callbook_path.h"
 #include "queries/callbook_overview.h"
 #include "queries/messages.h"
 #include "twips.h"

@@ -27,10 +27,20 @@ bool IsHttps(std::string_view url) {
 }
 
 // The failures that say the server's certificate does not check out: not issued for this
-// host, not from a trusted authority, expired, revoked.
-bool IsCertificateFailure(CURLcode code) {
-    return code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_ISSUER_ERROR ||
-           code == CURLE_SSL_INVALIDCERTSTATUS;
+// host, not from a trusted authority, expired, revoked. Schannel reports an expired or revoked
+// one only as a failed handshake, whose message names the cause.
+bool IsCertificateFailure(CURLcode code, std::string_view message) {
+    if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_ISSUER_ERROR ||
+        code == CURLE_SSL_INVALIDCERTSTATUS) {
+        return true;
+    }
+    constexpr std::string_view kSchannelCauses[] = {"SEC_E_CERT_EXPIRED", "SEC_E_CERT_UNKNOWN",
+                                                    "CRYPT_E_REVOKED", "CERT_E_"};
+    return code == CURLE_SSL_CONNECT_ERROR &&
+           std::any_of(std::begin(kSchannelCauses), std::end(kSchannelCauses),
+                       [message](std::string_view cause) {
+                           return message.find(cause) != std::string_view::npos;
+                       });
 }
 
 void InitialiseCurlOnce() {
@@ -254,10 +264,10 @@ void HttpExchange::CollectEnd() {
                 end = HttpEnd::Partial;
                 break;
             default:
-                end = malformed_                   ? HttpEnd::Malformed
-                      : stopped_                   ? HttpEnd::Stopped
-                      : IsCertificateFailure(code) ? HttpEnd::BadCertificate
-                                                   : HttpEnd::Failed;
+                end = malformed_                               ? HttpEnd::Malformed
+                      : stopped_                               ? HttpEnd::Stopped
+                      : IsCertificateFailure(code, errorText_) ? HttpEnd::BadCertificate
+                                                               : HttpEnd::Failed;
                 break;
         }
         std::string detail = curl_easy_strerror(code);

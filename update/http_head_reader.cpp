@@ -154,7 +154,10 @@ HttpHeadReader::Step HttpHeadReader::EndOfSection() {
         inSection_ = false;  // the final answer follows with a status line of its own
         return Step::More;
     }
-    head_.contentLength = head_.chunked || !sawContentLength_ ? -1 : announcedLength_;
+    // 204 and 304 have no body, whatever their framing headers say.
+    const bool bodyless = head_.status == 204 || head_.status == 304;
+    head_.chunked = head_.chunked && !bodyless;
+    head_.contentLength = head_.chunked || bodyless || !sawContentLength_ ? -1 : announcedLength_;
     done_ = true;
     return Step::Final;
 }

@@ -53,8 +53,9 @@ bool IsPendingSuffix(QStringView suffix) {
 
 WriteProblem ProblemOf(long error) {
 #ifdef _WIN32
+    constexpr long kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED; MinGW lacks it
     const bool full = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ||
-                      error == ERROR_DISK_QUOTA_EXCEEDED;
+                      error == kDiskQuotaExceeded;
 #else
     const bool full = error == ENOSPC || error == EDQUOT;
 #endif

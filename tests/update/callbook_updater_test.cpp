@@ -241,6 +241,7 @@ TEST(HttpHeadReader, takesOnlySectionsHttpCallsWellFormed) {
          "Content-Length: 7\r\n\r\n",
          true, 200, 7},
         {"HTTP/1.1 302 Found\nLocation: /x\n\n", true, 302},
+        {"HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n", true, 204},
         // Status lines.
         {"http/1.1 200 OK\r\n\r\n", false},
         {" HTTP/1.1 200 OK\r\n\r\n", false},

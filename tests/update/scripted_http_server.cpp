@@ -1,3 +1,11 @@
+// Before any header that may bring in windows.h, which must come after winsock2.h.
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include "scripted_http_server.h"
 
 #include <QFile>
@@ -5,13 +13,6 @@
 #include <QSslSocket>
 #include <QTimer>
 #include <optional>
-
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 namespace kalvera::testing {
 namespace {
