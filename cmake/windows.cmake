@@ -1,6 +1,6 @@
 # Cross-builds for Windows (cmake/mingw-w64.cmake): the tests run under Wine, in a Wine prefix of
-# the build folder's own; GoogleTest is built from Debian's source with the same compilers; the
-# download tests' HTTP server uses cpp-httplib's single header. Included before any target.
+# the build folder's own; GoogleTest is built from Debian's source with the same compilers.
+# Included before any target.
 if(NOT (WIN32 AND CMAKE_CROSSCOMPILING))
     return()
 endif()
@@ -43,26 +43,3 @@ if(NOT EXISTS ${kalvera_gtest_root}/lib/cmake/GTest/GTestConfig.cmake)
         COMMAND_ERROR_IS_FATAL ANY OUTPUT_FILE ${gtest_log} ERROR_FILE ${gtest_log})
 endif()
 list(APPEND CMAKE_FIND_ROOT_PATH ${kalvera_gtest_root})
-
-# cpp-httplib: Debian's package is a compiled build for Linux; the download tests take the
-# single header from its source package instead (scripts/package_windows.sh unpacks it into
-# deps/ of the build folder), through a pkg-config file of the build folder's own. Only that
-# folder is searched: the host's .pc files describe Linux libraries.
-file(GLOB kalvera_httplib_header ${CMAKE_BINARY_DIR}/deps/cpp-httplib-*/httplib.h)
-set(kalvera_pkgconfig ${CMAKE_BINARY_DIR}/deps/pkgconfig)
-file(MAKE_DIRECTORY ${kalvera_pkgconfig})
-if(kalvera_httplib_header)
-    list(GET kalvera_httplib_header 0 kalvera_httplib_header)
-    get_filename_component(kalvera_httplib_dir ${kalvera_httplib_header} DIRECTORY)
-    file(WRITE ${kalvera_pkgconfig}/cpp-httplib.pc
-        "Name: cpp-httplib\n"
-        "Description: cpp-httplib's single header, for Windows\n"
-        "Version: 0\n"
-        "Cflags: -I${kalvera_httplib_dir}\n"
-        "Libs: -lws2_32\n")
-elseif(KALVERA_WITH_QT)
-    message(FATAL_ERROR "No cpp-httplib header in ${CMAKE_BINARY_DIR}/deps: "
-        "scripts/package_windows.sh puts it there (or -DKALVERA_WITH_QT=OFF)")
-endif()
-set(ENV{PKG_CONFIG_LIBDIR} ${kalvera_pkgconfig})
-set(ENV{PKG_CONFIG_PATH} "")

@@ -44,16 +44,19 @@ if(TARGET Kalvera)
                 $<TARGET_FILE:Qt6::Network> ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 
     # Pairs of plugin and the folder it must lie in, beside the executable. The window tests
-    # also need the offscreen platform, which stays out of the package.
+    # also need the offscreen platform, and the download tests' own https server Qt's TLS
+    # backend; both stay out of the package.
     set(qt_plugins
         QWindowsIntegrationPlugin platforms
         QJpegPlugin imageformats
         QWindowsVistaStylePlugin styles
-        QOffscreenIntegrationPlugin platforms)
+        QOffscreenIntegrationPlugin platforms
+        QSchannelBackendPlugin tls)
+    set(test_plugins QOffscreenIntegrationPlugin QSchannelBackendPlugin)
     while(qt_plugins)
         list(POP_FRONT qt_plugins plugin folder)
         set(file $<TARGET_FILE:Qt6::${plugin}>)
-        if(NOT plugin STREQUAL "QOffscreenIntegrationPlugin")
+        if(NOT plugin IN_LIST test_plugins)
             install(FILES ${file} DESTINATION ${kalvera_folder}/${folder})
         endif()
         list(APPEND runtime_commands

@@ -3,7 +3,6 @@
 #include "core/callbook_record.h"
 
 namespace kalvera {
-
 CallbookOverview QueryRegionsAndVersion(const std::filesystem::path& callbook) {
     RegionCollector regions;
     VersionCollector version;
@@ -16,6 +15,15 @@ CallbookOverview QueryRegionsAndVersion(const std::filesystem::path& callbook) {
         return false;
     });
     return {regions.Finish(scan), version.Finish(scan), member};
+}
+
+bool HoldsMemberLine(const std::filesystem::path& callbook) {
+    bool member = false;
+    ReadCallbook(callbook, [&member](std::string_view line) {
+        member = IsMemberLine(line);
+        return member;
+    });
+    return member;
 }
 
 }  // namespace kalvera

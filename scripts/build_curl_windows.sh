@@ -4,10 +4,10 @@
 # Makes libcurl for 64-bit Windows available to the cross-build, in a prefix outside the source
 # tree: $KALVERA_CURL_WINDOWS, by default ~/.cache/kalvera/curl-windows. Built from Debian's own
 # curl source package (scripts/fetch_debian_source.sh, Debian's patches applied) with MinGW-w64,
-# as a static library that speaks plain HTTP and nothing else: the callbook's source is an
-# http:// URL, and TLS would need a library the program does not otherwise ship. About two
-# minutes on two cores; the work folder is ~/.cache/kalvera/curl-build
-# ($KALVERA_CURL_WINDOWS_WORK), its log curl-build.log there.
+# as a static library that speaks HTTP and HTTPS and nothing else. TLS is Windows' own
+# (Schannel), which checks certificates against the Windows certificate store: no OpenSSL and
+# no CA bundle ship. About two minutes on two cores; the work folder is
+# ~/.cache/kalvera/curl-build ($KALVERA_CURL_WINDOWS_WORK), its log curl-build.log there.
 #
 # A prefix that carries the stamp of this very configuration is used as it is. A prefix folder
 # is deleted and made again only when it holds this script's stamp (or is empty); any other
@@ -23,7 +23,8 @@ work="${KALVERA_CURL_WINDOWS_WORK:-$HOME/.cache/kalvera/curl-build}"
 
 options=(
     -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF
-    -DHTTP_ONLY=ON -DCURL_ENABLE_SSL=OFF -DCURL_USE_LIBPSL=OFF -DCURL_USE_LIBSSH2=OFF
+    -DHTTP_ONLY=ON -DCURL_ENABLE_SSL=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF
+    -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none -DCURL_USE_LIBPSL=OFF -DCURL_USE_LIBSSH2=OFF
     -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCMAKE_DISABLE_FIND_PACKAGE_ZLIB=ON
     -DENABLE_THREADED_RESOLVER=ON -DENABLE_UNICODE=ON -DCURL_DISABLE_COOKIES=ON
     -DCURL_DISABLE_NETRC=ON -DCURL_DISABLE_ALTSVC=ON -DCURL_DISABLE_HSTS=ON

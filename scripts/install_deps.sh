@@ -17,7 +17,8 @@ packages=(
     qt6-base-dev                              # the window (Widgets, Test; Network for tests)
     qt6-base-private-dev                      # the accessibility test's switch for Qt's events
     libcurl4-openssl-dev                      # the download's HTTP client
-    libcpp-httplib-dev                        # HTTP server inside the download tests
+    ca-certificates                           # the roots https certificates are checked against
+    openssl                                   # the download tests' own certificates
     fonts-wine                                # Tahoma
     xvfb xauth imagemagick                    # running and looking at the window without a display
     openbox xdotool dbus at-spi2-core python3-pyatspi  # the window with a screen reader's eyes

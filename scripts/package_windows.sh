@@ -42,7 +42,7 @@ scripts/ensure_packages.sh --log "$log" \
     qt6-base-dev qt6-base-dev-tools \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
     mingw-w64-x86-64-dev \
-    wine wine64 xvfb xauth xdotool xclip imagemagick unzip
+    wine wine64 xvfb xauth xdotool xclip imagemagick unzip openssl
 
 step "Qt for Windows"
 scripts/build_qt_windows.sh
@@ -51,9 +51,6 @@ qt_prefix=$(scripts/build_qt_windows.sh --print-prefix)
 step "libcurl for Windows"
 scripts/build_curl_windows.sh
 curl_prefix=$(scripts/build_curl_windows.sh --print-prefix)
-
-step "cpp-httplib's single header for the Windows download tests"
-scripts/fetch_debian_source.sh --log "$log" cpp-httplib "$build/deps"
 
 step "kalvera-callbook for Linux, to compare the Windows tool with"
 cmake -S . -B "$build/linux-tool" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVERA_WITH_QT=OFF \

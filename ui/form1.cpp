@@ -153,7 +153,7 @@ void Form1::LoadRegionList() {
     if (overview.regions.fileMissing) {
         return;
     }
-    startupWithoutMembers_ = !overview.regions.readError && !overview.hasMemberLine;
+    startupWithoutMembers_ = overview.Damaged();
     regions_ = std::move(overview.regions.regions);
     // Shown as text; the bytes as stored stay with each item, as they are the listing's key.
     for (const std::string& region : regions_) {
@@ -385,8 +385,9 @@ void Form1::Form_Unload() {
     }
     unloaded_ = true;
     if (updater_.IsBusy()) {
-        updater_.Cancel();
+        updater_.Cancel();  // a standing question included: nothing is installed
     }
+    WithdrawQuestion();
     // When "Menu" was never used this creates the menu form only to unload it at once. Kept
     // so: shutdown always unloads the menu form, whether or not it exists yet.
     MenuForm().Form_Unload();

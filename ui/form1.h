@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -149,7 +150,9 @@ class Form1 : public QWidget {
     void ShowDamagedCallbook();
     void ConnectUpdater();
     void DownloadEnded(const DownloadResult& result);
-    bool ConfirmShrink(const ShrinkQuestion& question);
+    void AskShrink(const ShrinkQuestion& question);
+    // Closes the shrink question if it still stands.
+    void WithdrawQuestion();
     // The search box's accessible description: the last lookup's result, or before the first
     // one the version banner, with the menu hint until the box first loses the focus.
     void DescribeSearchBox();
@@ -170,6 +173,7 @@ class Form1 : public QWidget {
     std::function<QDateTime()> clock_;
     QPointer<Form2> menuForm_;
     CallbookUpdater updater_;
+    QPointer<QMessageBox> question_;
     QString lastLookup_;
     bool menuHintPending_ = true;
     bool centred_ = false;

@@ -1,13 +1,14 @@
 // Fetching the chapter's current callbook over the local one, with the download panel.
 
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QStringList>
 #include <QUrl>
 
+#include "core/callbook_path.h"
 #include "form1.h"
 #include "message_box.h"
+#include "queries/callbook_overview.h"
 #include "queries/messages.h"
 #include "twips.h"
 #include "window_texts.h"
@@ -27,8 +28,8 @@ QString Title() {
 void Form1::ConnectUpdater() {
     connect(&updater_, &CallbookUpdater::finished, this,
             [this](const DownloadResult& result) { DownloadEnded(result); });
-    updater_.SetConfirmation(
-        [this](const ShrinkQuestion& question) { return ConfirmShrink(question); });
+    connect(&updater_, &CallbookUpdater::confirmationNeeded, this,
+            [this](const ShrinkQuestion& question) { AskShrink(question); });
 }
 
 bool Form1::DownloadFile(const QString& sSourceUrl, const QString& sLocalFile) {
@@ -53,14 +54,23 @@ void Form1::UNDUH_DB() {
     DownloadFile(sourceUrl_, CallbookFile());
 }
 
-bool Form1::ConfirmShrink(const ShrinkQuestion& question) {
+// The window goes on working while the member decides; the answer goes to the updater.
+void Form1::AskShrink(const ShrinkQuestion& question) {
     const QString text =
         QString::fromUtf8(kShrinkQuestion).arg(question.newMembers).arg(question.installedMembers);
-    return MessageBoxes::Ask(this, {text, Title(), QMessageBox::Question});
+    question_ = MessageBoxes::Ask(this, {text, Title(), QMessageBox::Question},
+                                  [this](bool yes) { updater_.Answer(yes); });
+}
+
+void Form1::WithdrawQuestion() {
+    if (question_) {
+        question_->close();  // its answer finds no question standing
+    }
 }
 
 // The rest of UNDUH_DB, once the transfer has ended.
 void Form1::DownloadEnded(const DownloadResult& result) {
+    WithdrawQuestion();
     const DownloadOutcome outcome = result.Outcome();
     if (outcome == DownloadOutcome::Cancelled) {
         emit downloadEnded(outcome);  // the window is closing: nothing more to show
@@ -70,8 +80,9 @@ void Form1::DownloadEnded(const DownloadResult& result) {
     controls_.Frame3->setVisible(false);
     if (outcome == DownloadOutcome::Failed) {
         QStringList lines{QString::fromUtf8(kDownloadFailedLine), DownloadFailureReason(result)};
-        // Only a callbook that is there goes on being used; the first download has none.
-        if (QFileInfo(CallbookFile()).isFile()) {
+        // Only a callbook goes on being used: not on a first download, nor after start-up
+        // found log.txt damaged.
+        if (HoldsMemberLine(CallbookPath(programFolder_))) {
             lines << QString::fromUtf8(kOldCallbookKeptLine);
         }
         MessageBoxes::Show(this, {lines.join(QLatin1Char('\n')), Title(), QMessageBox::Warning});

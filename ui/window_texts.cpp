@@ -14,6 +14,8 @@ QString DownloadFailureReason(const DownloadResult& result) {
             return QStringLiteral(
                 "Folder program tidak bisa ditulisi. Pindahkan folder Kalvera "
                 "ke Dokumen, lalu coba lagi.");
+        case DownloadFailure::DiskFull:
+            return QStringLiteral("Disk penuh. Kosongkan sebagian ruang disk, lalu coba lagi.");
         case DownloadFailure::Unreachable:
             return QStringLiteral(
                 "Tidak bisa tersambung ke server database. Periksa sambungan "
@@ -28,6 +30,7 @@ QString DownloadFailureReason(const DownloadResult& result) {
                        "nanti.")
                 .arg(result.httpStatus);
         case DownloadFailure::NotCallbook:
+        case DownloadFailure::MalformedAnswer:
         case DownloadFailure::Compressed:
         case DownloadFailure::TooLarge:
             return QStringLiteral("Berkas yang dikirim server bukan database anggota.");
@@ -37,6 +40,10 @@ QString DownloadFailureReason(const DownloadResult& result) {
             return QStringLiteral(
                 "Server mengalihkan unduhan ke alamat lain; database hanya "
                 "diambil dari server KORA.");
+        case DownloadFailure::BadCertificate:
+            return QStringLiteral(
+                "Sertifikat keamanan server database tidak sah, jadi database tidak diambil. "
+                "Periksa tanggal dan jam komputer, lalu coba lagi.");
         case DownloadFailure::CutShort:
         case DownloadFailure::NetworkError:
             return QStringLiteral("Unduhan terputus sebelum selesai. Coba lagi nanti.");

@@ -1,7 +1,7 @@
 #include "callbook_updater.h"
 
-#include <QFileInfo>
-#include <QPointer>
+#include <QFile>
+#include <QMetaMethod>
 #include <algorithm>
 #include <cctype>
 
@@ -71,8 +71,12 @@ bool NeedsConfirmation(std::uint64_t newMembers, std::uint64_t installedMembers)
 
 CallbookUpdater::CallbookUpdater(QObject* parent) : QObject(parent) {
     qRegisterMetaType<kalvera::DownloadResult>();
-    watchdog_.setSingleShot(true);
-    deadline_.setSingleShot(true);
+    qRegisterMetaType<kalvera::ShrinkQuestion>();
+    // Coarse timers may fire up to 5% early: a 2-minute deadline would end at 114 s.
+    for (QTimer* timer : {&watchdog_, &deadline_}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     connect(&watchdog_, &QTimer::timeout, this, [this] {
         Stop(answered_ ? DownloadFailure::IdleTimeout : DownloadFailure::ConnectTimeout);
     });
@@ -94,8 +98,12 @@ void CallbookUpdater::SetTimeouts(const DownloadTimeouts& timeouts) {
     timeouts_ = timeouts;
 }
 
-void CallbookUpdater::SetConfirmation(std::function<bool(const ShrinkQuestion&)> confirm) {
-    confirm_ = std::move(confirm);
+void CallbookUpdater::TrustOnlyForTesting(const QString& pemFile) {
+#ifdef _WIN32
+    trusted_ = pemFile.toStdString();  // libcurl's Schannel reads the name as UTF-8
+#else
+    trusted_ = QFile::encodeName(pemFile).toStdString();
+#endif
 }
 
 bool CallbookUpdater::Start(const QUrl& source, const QString& localFile) {
@@ -112,21 +120,23 @@ bool CallbookUpdater::Start(const QUrl& source, const QString& localFile) {
     answered_ = false;
     framedByClose_ = false;
     redirects_ = 0;
+    current_ = source.toString(QUrl::FullyEncoded).toStdString();
     redirectTo_.clear();
+    asking_ = false;
 
     if (!source.isValid() || !IsHttp(source)) {
         Finish(DownloadFailure::UnsupportedSource);
         return true;
     }
-    // What an earlier download left when it was killed midway is older than any deadline.
-    RemoveLeftovers(localFile, std::max(timeouts_.deadline, DownloadTimeouts{}.deadline));
+    // What downloads killed midway left; a live one's file, in another window, is spared.
+    RemoveLeftovers(localFile);
     pending_ = std::make_unique<PendingCallbook>(localFile);
     if (!pending_->Open()) {
-        Finish(DownloadFailure::WriteFailed, pending_->ErrorText().toStdString());
+        Finish(WriteFailure(), pending_->ErrorText().toStdString());
         return true;
     }
     deadline_.start(timeouts_.deadline);
-    if (!StartExchange(source.toString(QUrl::FullyEncoded).toStdString())) {
+    if (!StartExchange(current_)) {
         Finish(DownloadFailure::NetworkError, "the transfer could not be set up");
     }
     return true;
@@ -139,11 +149,24 @@ bool CallbookUpdater::StartExchange(const std::string& url) {
     handlers.end = [this](HttpEnd end, const std::string& detail) { OnEnd(end, detail); };
     exchange_ = std::make_unique<HttpExchange>(std::move(handlers));
     watchdog_.start(timeouts_.connect);
-    return exchange_->Start(url);
+    return exchange_->Start(url, HttpOptions{trusted_});
 }
 
 void CallbookUpdater::Cancel() {
+    if (asking_) {
+        asking_ = false;
+        Conclude(DownloadFailure::Cancelled, {});
+        return;
+    }
     Stop(DownloadFailure::Cancelled);
+}
+
+void CallbookUpdater::Answer(bool install) {
+    if (!asking_) {
+        return;
+    }
+    asking_ = false;
+    Conclude(install ? DownloadFailure::None : DownloadFailure::Declined, {});
 }
 
 void CallbookUpdater::Stop(DownloadFailure why) {
@@ -154,17 +177,21 @@ void CallbookUpdater::Stop(DownloadFailure why) {
     Finish(why);
 }
 
+DownloadFailure CallbookUpdater::WriteFailure() const {
+    return pending_->Problem() == WriteProblem::DiskFull ? DownloadFailure::DiskFull
+                                                         : DownloadFailure::WriteFailed;
+}
+
 bool CallbookUpdater::OnHead(const HttpHead& head) {
     result_.httpStatus = head.status;
     if (IsRedirectStatus(head.status)) {
-        // Followed by hand, so that scheme, host and port stay the source's: nothing a
-        // hotspot or a hijacked server points at elsewhere is fetched.
+        // Followed by hand, so that the host stays the source's: nothing a hotspot or a
+        // hijacked server points at elsewhere is fetched.
         if (head.redirectUrl.empty()) {
             stop_ = DownloadFailure::HttpStatus;
         } else if (redirects_ >= kMaxRedirects) {
             stop_ = DownloadFailure::TooManyRedirects;
-        } else if (!SameOrigin(head.redirectUrl,
-                               source_.toString(QUrl::FullyEncoded).toStdString())) {
+        } else if (!MayRedirect(current_, head.redirectUrl)) {
             stop_ = DownloadFailure::RedirectToOtherHost;
         } else {
             redirectTo_ = head.redirectUrl;
@@ -206,7 +233,7 @@ bool CallbookUpdater::OnBody(std::string_view bytes) {
         return false;
     }
     if (!pending_->Write(bytes)) {
-        stop_ = DownloadFailure::WriteFailed;
+        stop_ = WriteFailure();
         return false;
     }
     return true;
@@ -215,15 +242,19 @@ bool CallbookUpdater::OnBody(std::string_view bytes) {
 void CallbookUpdater::OnEnd(HttpEnd end, const std::string& detail) {
     if (!redirectTo_.empty()) {
         ++redirects_;
-        const std::string next = std::move(redirectTo_);
+        current_ = std::move(redirectTo_);
         redirectTo_.clear();
-        if (!StartExchange(next)) {
+        if (!StartExchange(current_)) {
             Finish(DownloadFailure::NetworkError, "the transfer could not be set up");
         }
         return;
     }
     const DownloadFailure failure = Judge(end);
-    Finish(failure, failure == DownloadFailure::None ? std::string() : detail);
+    const bool writing =
+        failure == DownloadFailure::WriteFailed || failure == DownloadFailure::DiskFull;
+    Finish(failure, failure == DownloadFailure::None ? std::string()
+                    : writing                        ? pending_->ErrorText().toStdString()
+                                                     : detail);
 }
 
 DownloadFailure CallbookUpdater::Judge(HttpEnd end) const {
@@ -237,6 +268,10 @@ DownloadFailure CallbookUpdater::Judge(HttpEnd end) const {
             return DownloadFailure::Unreachable;
         case HttpEnd::Partial:
             return DownloadFailure::CutShort;
+        case HttpEnd::Malformed:
+            return DownloadFailure::MalformedAnswer;
+        case HttpEnd::BadCertificate:
+            return DownloadFailure::BadCertificate;
         case HttpEnd::Stopped:
         case HttpEnd::Failed:
             // Once the answer came, a failing connection has cut its body short.
@@ -268,25 +303,36 @@ void CallbookUpdater::Finish(DownloadFailure failure, const std::string& detail)
     }
     result_.bodyBytes = check_.Size();
     result_.newMembers = check_.MemberLines();
-    std::string why = detail;
     if (failure == DownloadFailure::None) {
         result_.installedMembers = CountMembers(localFile_);
         if (NeedsConfirmation(result_.newMembers, result_.installedMembers)) {
-            const QPointer<CallbookUpdater> self(this);
-            const bool yes = confirm_ && confirm_({result_.newMembers, result_.installedMembers});
-            if (!self) {
-                return;  // destroyed while the member was asked; nothing was installed
+            if (!isSignalConnected(QMetaMethod::fromSignal(&CallbookUpdater::confirmationNeeded))) {
+                failure = DownloadFailure::Declined;
+            } else {
+                // From the event loop, as finished() is: the receiver may show a box, answer at
+                // once or destroy this updater.
+                asking_ = true;
+                const ShrinkQuestion question{result_.newMembers, result_.installedMembers};
+                QTimer::singleShot(0, this, [this, question, generation = generation_] {
+                    if (asking_ && generation == generation_) {
+                        emit confirmationNeeded(question);
+                    }
+                });
+                return;
             }
-            failure = yes ? DownloadFailure::None : DownloadFailure::Declined;
         }
     }
+    Conclude(failure, detail);
+}
+
+void CallbookUpdater::Conclude(DownloadFailure failure, std::string detail) {
     if (failure == DownloadFailure::None && !pending_->Install()) {
-        failure = DownloadFailure::WriteFailed;
-        why = pending_->ErrorText().toStdString();
+        failure = WriteFailure();
+        detail = pending_->ErrorText().toStdString();
     }
     pending_.reset();  // removes the temporary file unless it was installed
     result_.failure = failure;
-    Log(source_, result_, why);
+    Log(source_, result_, detail);
     // From the event loop, so that a listener may start the next download or destroy this
     // updater; busy until then, so that no other download starts in between.
     QTimer::singleShot(0, this, [this, result = result_, generation = generation_] {

@@ -22,8 +22,12 @@ std::string_view Describe(DownloadFailure failure) {
             return "too many redirects";
         case DownloadFailure::RedirectToOtherHost:
             return "redirect to another host";
+        case DownloadFailure::BadCertificate:
+            return "the server's certificate does not check out";
         case DownloadFailure::NetworkError:
             return "network error";
+        case DownloadFailure::MalformedAnswer:
+            return "a malformed answer";
         case DownloadFailure::CutShort:
             return "cut short";
         case DownloadFailure::TooLarge:
@@ -34,6 +38,8 @@ std::string_view Describe(DownloadFailure failure) {
             return "not a callbook";
         case DownloadFailure::WriteFailed:
             return "could not write the callbook";
+        case DownloadFailure::DiskFull:
+            return "the disk is full";
         case DownloadFailure::Declined:
             return "declined: far fewer members than installed";
         case DownloadFailure::Cancelled:

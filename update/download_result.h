@@ -26,12 +26,15 @@ enum class DownloadFailure {
     HttpStatus,           // an answer other than 200 (DownloadResult::httpStatus)
     TooManyRedirects,     // a loop, or more hops than allowed
     RedirectToOtherHost,  // the callbook's source is fixed; another origin is not it
+    BadCertificate,       // the https server's certificate does not check out
     NetworkError,         // the exchange failed before any answer, other than the above
+    MalformedAnswer,      // a header section HTTP calls malformed: its framing is not to be read
     CutShort,             // the body ended before its framing said it was whole
     TooLarge,             // more than kMaxCallbookBytes, announced or sent
     Compressed,           // a content encoding other than identity
     NotCallbook,          // the body is not a callbook (DownloadResult::verdict)
     WriteFailed,          // the program folder or log.txt cannot be written
+    DiskFull,             // no room on the disk (or quota) for the new callbook
     Declined,             // far fewer members than installed, and the member said no
     Cancelled,            // Cancel(), the updater destroyed or the window closed
 };

@@ -20,41 +20,27 @@ CURL* Easy(void* handle) {
     return static_cast<CURL*>(handle);
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
+bool IsHttps(std::string_view url) {
+    return url.size() > 6 && std::equal(url.begin(), url.begin() + 6, "https:", [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == y;
            });
 }
 
-std::string_view Trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
+// The failures that say the server's certificate does not check out: not issued for this
+// host, not from a trusted authority, expired, revoked. Schannel reports an expired or revoked
+// one only as a failed handshake, whose message names the cause.
+bool IsCertificateFailure(CURLcode code, std::string_view message) {
+    if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_ISSUER_ERROR ||
+        code == CURLE_SSL_INVALIDCERTSTATUS) {
+        return true;
     }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// Whether a Transfer-Encoding value names chunked, the coding that frames the body.
-bool NamesChunked(std::string_view codings) {
-    while (!codings.empty()) {
-        const std::size_t comma = codings.find(',');
-        if (EqualsNoCase(Trimmed(codings.substr(0, comma)), "chunked")) {
-            return true;
-        }
-        if (comma == std::string_view::npos) {
-            break;
-        }
-        codings.remove_prefix(comma + 1);
-    }
-    return false;
-}
-
-bool IsHttps(std::string_view url) {
-    return url.size() > 6 && EqualsNoCase(url.substr(0, 6), "https:");
+    constexpr std::string_view kSchannelCauses[] = {"SEC_E_CERT_EXPIRED", "SEC_E_CERT_UNKNOWN",
+                                                    "CRYPT_E_REVOKED", "CERT_E_"};
+    return code == CURLE_SSL_CONNECT_ERROR &&
+           std::any_of(std::begin(kSchannelCauses), std::end(kSchannelCauses),
+                       [message](std::string_view cause) {
+                           return message.find(cause) != std::string_view::npos;
+                       });
 }
 
 void InitialiseCurlOnce() {
@@ -85,49 +71,32 @@ struct HttpExchange::Glue {
     static std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* user) {
         auto* self = static_cast<HttpExchange*>(user);
         const std::size_t bytes = size * count;
-        const std::string_view line(data, bytes);
-        if (line.starts_with("HTTP/")) {  // a new answer: an interim one may have come first
-            self->head_ = HttpHead{};
-            self->headDone_ = false;
-            self->location_.clear();
-            return bytes;
-        }
         if (self->headDone_) {
-            return bytes;  // trailers after a chunked body
+            return bytes;  // trailers after a chunked body: they frame nothing
         }
-        if (!Trimmed(line).empty()) {
-            const std::size_t colon = line.find(':');
-            if (colon != std::string_view::npos) {
-                const std::string_view name = Trimmed(line.substr(0, colon));
-                const std::string_view value = Trimmed(line.substr(colon + 1));
-                if (EqualsNoCase(name, "Content-Encoding")) {
-                    self->head_.contentEncoding = std::string(value);
-                } else if (EqualsNoCase(name, "Transfer-Encoding") && NamesChunked(value)) {
-                    self->head_.chunked = true;
-                } else if (EqualsNoCase(name, "Location") && self->location_.empty()) {
-                    self->location_ = std::string(value);
-                }
-            }
-            return bytes;
+        switch (self->reader_.Take(std::string_view(data, bytes))) {
+            case HttpHeadReader::Step::More:
+                return bytes;
+            case HttpHeadReader::Step::Malformed:
+                self->malformed_ = true;
+                return 0;
+            case HttpHeadReader::Step::Final:
+                break;
         }
-        // The blank line that ends an answer's headers.
+        // Both readings of the section are at hand: they must agree, or neither is trusted.
+        HttpHead head = self->reader_.Head();
         long status = 0;
-        curl_easy_getinfo(Easy(self->easy_), CURLINFO_RESPONSE_CODE, &status);
-        if (status < 200) {
-            return bytes;  // interim: the real answer follows
-        }
-        HttpHead& head = self->head_;
-        head.status = static_cast<int>(status);
-        const char* type = nullptr;
-        if (curl_easy_getinfo(Easy(self->easy_), CURLINFO_CONTENT_TYPE, &type) == CURLE_OK &&
-            type != nullptr) {
-            head.contentType = type;
-        }
         curl_off_t length = -1;
+        curl_easy_getinfo(Easy(self->easy_), CURLINFO_RESPONSE_CODE, &status);
         curl_easy_getinfo(Easy(self->easy_), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        head.contentLength = head.chunked ? -1 : static_cast<std::int64_t>(length);
-        if (status >= 300 && status < 400 && !self->location_.empty()) {
-            head.redirectUrl = ResolveUrl(self->url_, self->location_);
+        if (status != head.status || length != head.contentLength) {
+            self->malformed_ = true;
+            self->problem_ = "a header section libcurl reads otherwise (status " +
+                             std::to_string(status) + ", length " + std::to_string(length) + ")";
+            return 0;
+        }
+        if (head.status >= 300 && head.status < 400 && !head.location.empty()) {
+            head.redirectUrl = ResolveUrl(self->url_, head.location);
         }
         self->headDone_ = true;
         if (!self->handlers_.head(head)) {
@@ -196,13 +165,14 @@ HttpExchange::~HttpExchange() {
     Release();
 }
 
-bool HttpExchange::Start(const std::string& url) {
+bool HttpExchange::Start(const std::string& url, const HttpOptions& options) {
     Release();
     InitialiseCurlOnce();
     url_ = url;
-    location_.clear();
-    head_ = HttpHead{};
+    reader_ = HttpHeadReader();
+    problem_.clear();
     headDone_ = false;
+    malformed_ = false;
     stopped_ = false;
     errorText_[0] = '\0';
     multi_ = curl_multi_init();
@@ -231,6 +201,15 @@ bool HttpExchange::Start(const std::string& url) {
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, IsHttps(url) ? "https" : "http") ==
             CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
+        // HTTP/1.1 also over TLS: the header lines are then the ones read here.
+        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
+        // The server's certificate is checked against the system's roots (Schannel: the
+        // Windows store), its revocation too where the authority can be asked.
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, CURLSSLOPT_REVOKE_BEST_EFFORT) == CURLE_OK &&
+        (options.trustedCertificates.empty() ||
+         curl_easy_setopt(easy, CURLOPT_CAINFO, options.trustedCertificates.c_str()) == CURLE_OK) &&
         curl_easy_setopt(easy, CURLOPT_USERAGENT, "Kalvera/" KALVERA_VERSION_TEXT) == CURLE_OK &&
         // Straight to the server, as the environment's proxy settings may not reach it.
         curl_easy_setopt(easy, CURLOPT_PROXY, "") == CURLE_OK &&
@@ -285,11 +264,16 @@ void HttpExchange::CollectEnd() {
                 end = HttpEnd::Partial;
                 break;
             default:
-                end = stopped_ ? HttpEnd::Stopped : HttpEnd::Failed;
+                end = malformed_                               ? HttpEnd::Malformed
+                      : stopped_                               ? HttpEnd::Stopped
+                      : IsCertificateFailure(code, errorText_) ? HttpEnd::BadCertificate
+                                                               : HttpEnd::Failed;
                 break;
         }
         std::string detail = curl_easy_strerror(code);
-        if (errorText_[0] != '\0') {
+        if (malformed_) {
+            detail = problem_.empty() ? reader_.Problem() : problem_;
+        } else if (errorText_[0] != '\0') {
             detail += std::string(": ") + errorText_;
         }
         Release();

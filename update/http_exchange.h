@@ -9,38 +9,37 @@
 #include <string>
 #include <string_view>
 
+#include "http_head_reader.h"
+
 class QSocketNotifier;
 
 namespace kalvera {
 
-// The headers of the final answer to a request (interim 1xx answers are skipped).
-struct HttpHead {
-    int status = 0;
-    std::string contentType;      // as sent, or empty
-    std::string contentEncoding;  // as sent, or empty
-    // The body's length as Content-Length announced it; -1 when none was announced or when
-    // the body is framed by chunks, which makes any Content-Length void.
-    std::int64_t contentLength = -1;
-    bool chunked = false;
-    // Where a 3xx answer points, made absolute against the request's URL; empty otherwise.
-    std::string redirectUrl;
-};
-
 // How an exchange ended.
 enum class HttpEnd {
-    Complete,     // the whole body, as its framing (length, chunks or close) defines it
-    Stopped,      // a handler returned false
-    Unreachable,  // the host could not be resolved or connected to
-    Partial,      // the body ended before its framing said it was whole
-    Failed,       // any other failure of the connection or the protocol
+    Complete,        // the whole body, as its framing (length, chunks or close) defines it
+    Stopped,         // a handler returned false
+    Unreachable,     // the host could not be resolved or connected to
+    Partial,         // the body ended before its framing said it was whole
+    Malformed,       // a header section HTTP calls malformed (HttpHeadReader): nothing was read on
+    BadCertificate,  // the https server's certificate does not check out
+    Failed,          // any other failure of the connection or the protocol
 };
 
-// One HTTP GET, run by libcurl on the calling thread's Qt event loop: the connection's
-// sockets and curl's timer become socket notifiers and a QTimer, so there is neither a
-// thread of our own nor a nested event loop. Redirects are not followed: a 3xx answer is
-// handed over like any other and the caller decides. The body reaches the handler as curl
-// decodes it from its framing; curl checks that framing, so a chunked body without its last
-// chunk, or one shorter than its Content-Length, ends as Partial.
+// How the exchange is to be made, beyond its URL.
+struct HttpOptions {
+    // PEM file of the certificates trusted instead of the system's roots; empty: the system's.
+    std::string trustedCertificates;
+};
+
+// One HTTP/1.1 GET over http or https, run by libcurl on the calling thread's Qt event loop:
+// the connection's sockets and curl's timer become socket notifiers and a QTimer, so there is
+// neither a thread of our own nor a nested event loop. Redirects are not followed: a 3xx answer
+// is handed over like any other and the caller decides. Every header line is read here too
+// (HttpHeadReader), and an answer whose header section HTTP calls malformed ends as Malformed
+// before any of its body is handed over; so the framing the head states is the one curl
+// decodes the body from. Curl checks that framing: a chunked body without its last chunk, or
+// one shorter than its Content-Length, ends as Partial.
 class HttpExchange : public QObject {
     Q_OBJECT
   public:
@@ -62,7 +61,7 @@ class HttpExchange : public QObject {
     HttpExchange& operator=(const HttpExchange&) = delete;
 
     // Starts the request; false when curl could not even set it up (`end` is not called).
-    bool Start(const std::string& url);
+    bool Start(const std::string& url, const HttpOptions& options = {});
     // As the destructor: ends it now, `end` is not called. Harmless when nothing runs.
     void Abort();
 
@@ -82,10 +81,11 @@ class HttpExchange : public QObject {
     void* headers_ = nullptr;  // curl_slist*
     std::map<std::intptr_t, std::unique_ptr<Watch>> watches_;
     QTimer timer_;
-    std::string url_;       // of the request
-    std::string location_;  // the answer's Location header, as sent
-    HttpHead head_;
+    std::string url_;  // of the request
+    HttpHeadReader reader_;
+    std::string problem_;  // of a section the two readings disagree on
     bool headDone_ = false;
+    bool malformed_ = false;
     bool stopped_ = false;
     std::uint64_t generation_ = 0;  // of the running exchange; an end for another is void
     char errorText_[256] = {};

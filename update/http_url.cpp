@@ -18,7 +18,6 @@ struct Origin {
     std::string scheme;
     std::string host;
     std::string port;
-    bool operator==(const Origin&) const = default;
 };
 
 std::optional<std::string> Part(CURLU* url, CURLUPart part, unsigned int flags) {
@@ -53,16 +52,13 @@ std::optional<Origin> OriginOf(const std::string& text) {
     }
     auto scheme = Part(url.get(), CURLUPART_SCHEME, 0);
     auto host = Part(url.get(), CURLUPART_HOST, 0);
-    if (!scheme || !host) {
-        return std::nullopt;
+    if (!scheme || !host || !DefaultPort(*scheme)) {
+        return std::nullopt;  // neither http nor https
     }
     // The default port when none is written, so both spellings compare equal.
     auto port = Part(url.get(), CURLUPART_PORT, 0);
     if (!port) {
         port = DefaultPort(*scheme);
-    }
-    if (!port) {
-        return std::nullopt;
     }
     return Origin{std::move(*scheme), std::move(*host), std::move(*port)};
 }
@@ -85,10 +81,17 @@ std::string ResolveUrl(const std::string& base, const std::string& reference) {
     return resolved;
 }
 
-bool SameOrigin(const std::string& a, const std::string& b) {
-    const std::optional<Origin> first = OriginOf(a);
-    const std::optional<Origin> second = OriginOf(b);
-    return first && second && *first == *second;
+bool MayRedirect(const std::string& current, const std::string& target) {
+    const std::optional<Origin> from = OriginOf(current);
+    const std::optional<Origin> to = OriginOf(target);
+    if (!from || !to || from->host != to->host) {
+        return false;
+    }
+    if (from->scheme == to->scheme) {
+        return from->port == to->port;
+    }
+    return from->scheme == "http" && to->scheme == "https" &&
+           (to->port == "443" || to->port == from->port);
 }
 
 }  // namespace kalvera

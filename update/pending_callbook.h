@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QFile>
 #include <QString>
-#include <chrono>
 #include <cstdint>
 #include <string_view>
 
@@ -12,8 +10,17 @@ namespace kalvera {
 // letters or digits, beside log.txt. Only such names are ever cleaned up.
 inline constexpr char kPendingInfix[] = ".unduhan-";
 
+// Why the new callbook could not be written.
+enum class WriteProblem {
+    None,
+    DiskFull,     // no room left on the disk, or the user's quota is used up
+    NotWritable,  // the folder or log.txt refuses writing (permissions, read-only), or else
+};
+
 // The new callbook on its way into the program folder: a temporary file beside log.txt that
 // replaces log.txt in one rename, or is removed. log.txt itself is never opened for writing.
+// While the object lives the file is held open, and on Linux locked (flock), so that another
+// copy of the program never takes it for a leftover (RemoveLeftovers), however long it waits.
 class PendingCallbook {
   public:
     explicit PendingCallbook(QString callbookFile);
@@ -30,21 +37,29 @@ class PendingCallbook {
     // itself durable. False, with the temporary file removed, when any of it failed.
     bool Install();
     void Discard();
-    // What the system said about the last failure, for logs.
+    // What made the last step fail, and what the system said about it (for logs).
+    WriteProblem Problem() const { return problem_; }
     QString ErrorText() const { return error_; }
+    // The temporary file's path; empty while there is none.
+    QString FileName() const { return fileName_; }
 
   private:
+    bool Fail(const char* step, long systemError);
+    bool Create(const QString& name, bool& nameTaken);
+    void Close();
+
     QString callbookFile_;
-    QFile file_;
+    QString fileName_;
+    std::intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
+    WriteProblem problem_ = WriteProblem::None;
     QString error_;
     bool installed_ = false;
 };
 
 // Removes the temporary files that downloads killed midway (End Task, a power cut) left
-// beside `callbookFile`: only regular files named as above, and only those last written
-// more than `age` ago, so that a download running in another copy of the program is spared.
-// Returns how many were removed.
-int RemoveLeftovers(const QString& callbookFile, std::chrono::milliseconds age);
+// beside `callbookFile`: only regular files named as above that no live download holds (on
+// Linux, that can be locked; on Windows, that can be deleted). Returns how many were removed.
+int RemoveLeftovers(const QString& callbookFile);
 
 // Member lines of the callbook at `callbookFile`; 0 when there is none or it cannot be read.
 std::uint64_t CountMembers(const QString& callbookFile);

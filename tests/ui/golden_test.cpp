@@ -9,18 +9,14 @@
 // a faded copy of the rendering) are written to build/tests/ui/golden-out/, and the failure
 // names both files.
 
-#include <httplib.h>
-
 #include <QDir>
 #include <QFontInfo>
 #include <QFrame>
 #include <QImage>
 #include <QNetworkProxy>
 #include <QStyleFactory>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
+#include "scripted_http_server.h"
 #include "ui_test_support.h"
 
 using namespace kalvera;
@@ -176,50 +172,6 @@ QString CompareWithGolden(const QString& name, const QImage& actual) {
     return why + QStringLiteral("; rendered: ") + actualPath;
 }
 
-// Answers the download's request only when released, so the window can be looked at while
-// its transfer waits. A real HTTP server on 127.0.0.1.
-class HeldServer {
-  public:
-    HeldServer() {
-        server_.Get("/1028/log.txt", [this](const httplib::Request&, httplib::Response& answer) {
-            std::unique_lock lock(mutex_);
-            released_.wait(lock, [this] { return release_; });
-            answer.status = 503;
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        // stop() is lost on a server that is not running yet.
-        while (!server_.is_running()) {
-            std::this_thread::yield();
-        }
-    }
-    ~HeldServer() {
-        Release();
-        server_.stop();
-        thread_.join();
-    }
-    HeldServer(const HeldServer&) = delete;
-    HeldServer& operator=(const HeldServer&) = delete;
-
-    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/1028/log.txt").arg(port_); }
-
-    void Release() {
-        {
-            const std::lock_guard lock(mutex_);
-            release_ = true;
-        }
-        released_.notify_all();
-    }
-
-  private:
-    httplib::Server server_;
-    int port_ = -1;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable released_;
-    bool release_ = false;
-};
-
 // Runs `then` at the event loop's first turn after `widget` has been shown.
 class AfterShown : public QObject {
   public:
@@ -300,9 +252,13 @@ class GoldenTest : public QObject {
     // The download panel as "Unduh Database" shows it, looked at while the transfer waits for
     // a server that has not answered yet.
     void downloadPanel_whileTransferWaits_matchesItsGoldenImage() {
-        HeldServer server;
-        const RecordedBoxes recorded;  // the released server answers 503: a failure box
-        const std::unique_ptr<Form1> form = ShownForm(server.Url());
+        // Held until the window has been looked at, then a 503: a failure box.
+        ScriptedHttpServer server;
+        QVERIFY(server.Listening());
+        server.Answer("/1028/log.txt",
+                      {LengthAnswer(503, {}), {}, ScriptedAnswer::Then::Close, {}, true});
+        const RecordedBoxes recorded;
+        const std::unique_ptr<Form1> form = ShownForm(server.Url(QStringLiteral("/1028/log.txt")));
         QVERIFY(form);
         bool seen = false;
         bool panelUp = false;
@@ -311,7 +267,7 @@ class GoldenTest : public QObject {
             seen = true;
             panelUp = form->Controls().Frame3->isVisible();
             rendered = Render(*form);
-            server.Release();
+            server.OpenGate();
         });
         // Called as "Unduh Database" calls it, but not through the pop-up menu (the download
         // tests go that way): the picture must not depend on where the offscreen platform

@@ -11,8 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <ostream>
 
 #include "update/callbook_updater.h"
+
+// GoogleTest shows a QString (and so a list of file names) as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace kalvera::testing {
 
@@ -63,7 +69,7 @@ class OldCallbookFolder {
 
 // A program folder whose log.txt cannot be replaced, as in Program Files or on a read-only
 // share, or an empty string when this run cannot make one. On Linux it comes from the test's
-// wrapper (tests/support/read_only_folder.sh): root may write anywhere, so there a read-only
+// wrapper (tests/support/program_folder.sh): root may write anywhere, so there a read-only
 // bind mount makes it. On Windows log.txt is marked read-only, as attrib +r does.
 inline QString ReadOnlyProgramFolder(const OldCallbookFolder& spare) {
     if (const char* given = std::getenv("KALVERA_READ_ONLY_FOLDER"); given && *given) {
