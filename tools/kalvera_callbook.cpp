@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "checked_output.h"
-#include "command_line.h"
 #include "core/callbook_path.h"
 #include "core/civil_date.h"
 #include "core/display_text.h"
 #include "kalvera/version.h"
+#include "platform/platform.h"
 #include "queries/callbook_check.h"
 #include "queries/callsign_lookup.h"
 #include "queries/messages.h"
@@ -292,12 +292,12 @@ int Run(const std::vector<std::string>& arguments, CheckedOutput& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    UseBinaryStandardStreams();
-    const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    platform::UseBinaryStandardStreams();
+    const std::vector<std::string> arguments = platform::Utf8Arguments(argc, argv);
     CheckedOutput out(stdout);
     const int code = Run(arguments, out);
     if (const int error = out.Finish(); error != 0) {
-        if (IsClosedPipe(error)) {
+        if (platform::IsClosedPipe(error)) {
             EndAsClosedPipe();
         } else {
             const std::string problem =
