@@ -65,6 +65,7 @@ TEST(IsMemberLine, needsACallsignShapedFirstFieldAndSixSeparators) {
     EXPECT_TRUE(IsMemberLine("QV27#b#c#d#e#f#g"));  // digits may end it
     EXPECT_FALSE(IsMemberLine("QV27ABC#b#c#d#e#f"));
     EXPECT_FALSE(IsMemberLine("QV27 ABC#b#c#d#e#f#g"));
+    EXPECT_FALSE(IsMemberLine("QV27\xE2\x80\x94#b#c#d#e#f#g"));  // a dash is no letter
     EXPECT_FALSE(IsMemberLine("ABCDE1#b#c#d#e#f#g"));
     EXPECT_FALSE(IsMemberLine("QV27123456#b#c#d#e#f#g"));
     EXPECT_FALSE(IsMemberLine("QV27ABCDEFGHI#b#c#d#e#f#g"));
