@@ -313,7 +313,7 @@ CheckResult CheckCallbook(const std::filesystem::path& callbook, const FindingHa
         checker.Line(line);
         return false;
     });
-    if (!result.scan.Failed()) {
+    if (!result.scan.Failure()) {
         checker.Finish(result.scan);
     }
     result.counts = checker.Counts();

@@ -20,20 +20,12 @@ LookupResult QueryCallsign(const std::filesystem::path& callbook, std::string_vi
             result.statusColour = member.statusColour;
             return true;
         });
-    switch (scan.result) {
-        case ScanResult::FileMissing:
-            result.outcome = LookupOutcome::FileMissing;
-            break;
-        case ScanResult::ReadError:
-            result = LookupResult{LookupOutcome::ReadError, {}, {}, scan.error};
-            break;
-        case ScanResult::Stopped:
-            result.outcome = LookupOutcome::Found;
-            break;
-        case ScanResult::Completed:
-            result.outcome = LookupOutcome::NotFound;
-            break;
+    if (std::optional<ReadFailure> failure = scan.Failure()) {
+        LookupResult unread;
+        unread.failure = std::move(failure);
+        return unread;
     }
+    result.found = scan.result == ScanResult::Stopped;
     return result;
 }
 

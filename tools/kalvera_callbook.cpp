@@ -113,27 +113,16 @@ void ErrorLine(std::string_view text) {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-int FileMissing() {
-    ErrorLine(kMissingCallbookMessage);
-    return kExitFileMissing;
-}
-
-// Reading failed part-way: what was read may not be all there is, so no answer is given.
-int ReadFailed(std::string_view file, std::string_view error) {
-    ErrorLine(std::string(kProgramName) + ": " + std::string(file) +
-              ": read error: " + std::string(error));
-    return kExitFileMissing;
-}
-
-// The exit status for a pass that did not get through the file, or nothing when it did.
-std::optional<int> Unread(std::string_view file, const ScanSummary& scan) {
-    if (scan.result == ScanResult::FileMissing) {
-        return FileMissing();
+// The answer when the callbook is missing or reading it failed part-way: what was read may
+// not be all there is, so no answer is given.
+int Unread(std::string_view file, const ReadFailure& failure) {
+    if (failure.missing) {
+        ErrorLine(kMissingCallbookMessage);
+    } else {
+        ErrorLine(std::string(kProgramName) + ": " + std::string(file) +
+                  ": read error: " + failure.error);
     }
-    if (scan.result == ScanResult::ReadError) {
-        return ReadFailed(file, scan.error);
-    }
-    return std::nullopt;
+    return kExitFileMissing;
 }
 
 std::string HexColour(const Rgb& colour) {
@@ -156,16 +145,12 @@ int Lookup(const ParsedArguments& args, CheckedOutput& out) {
     const std::string& key = *windowKey;
     const LookupResult result =
         QueryCallsign(PathFromUtf8(args.operands[0]), key, args.today.value_or(LocalToday()));
-    switch (result.outcome) {
-        case LookupOutcome::FileMissing:
-            return FileMissing();
-        case LookupOutcome::ReadError:
-            return ReadFailed(args.operands[0], result.readError);
-        case LookupOutcome::NotFound:
-            out.Line(NotFoundLine(key));
-            return kExitNotFound;
-        case LookupOutcome::Found:
-            break;
+    if (result.failure) {
+        return Unread(args.operands[0], *result.failure);
+    }
+    if (!result.found) {
+        out.Line(NotFoundLine(key));
+        return kExitNotFound;
     }
     for (const std::string& text : result.details) {
         out.Line(text);
@@ -176,11 +161,8 @@ int Lookup(const ParsedArguments& args, CheckedOutput& out) {
 
 int Regions(const ParsedArguments& args, CheckedOutput& out) {
     const RegionList list = QueryRegions(PathFromUtf8(args.operands[0]));
-    if (list.fileMissing) {
-        return FileMissing();
-    }
-    if (list.readError) {
-        return ReadFailed(args.operands[0], *list.readError);
+    if (list.failure) {
+        return Unread(args.operands[0], *list.failure);
     }
     for (const std::string& region : list.regions) {
         out.Line(ToDisplayText(region));
@@ -211,8 +193,8 @@ int Listing(const ParsedArguments& args, CheckedOutput& out) {
                                 anyRow = true;
                                 out.Line(row);
                             });
-    if (const auto failed = Unread(args.operands[0], scan)) {
-        return *failed;
+    if (const auto failure = scan.Failure()) {
+        return Unread(args.operands[0], *failure);
     }
     if (!anyRow) {
         ErrorLine(NotFoundLine(ToDisplayText(region)));
@@ -223,11 +205,8 @@ int Listing(const ParsedArguments& args, CheckedOutput& out) {
 
 int Version(const ParsedArguments& args, CheckedOutput& out) {
     const VersionBanner banner = QueryDatabaseVersion(PathFromUtf8(args.operands[0]));
-    if (banner.fileMissing) {
-        return FileMissing();
-    }
-    if (banner.readError) {
-        return ReadFailed(args.operands[0], *banner.readError);
+    if (banner.failure) {
+        return Unread(args.operands[0], *banner.failure);
     }
     if (banner.caption) {
         out.Line(*banner.caption);
@@ -248,8 +227,8 @@ int Check(const ParsedArguments& args, CheckedOutput& out) {
         line.append(IsError(finding.kind) ? ": error: " : ": warning: ").append(finding.text);
         out.Line(line);
     });
-    if (const auto failed = Unread(file, result.scan)) {
-        return *failed;
+    if (const auto failure = result.scan.Failure()) {
+        return Unread(file, *failure);
     }
     std::uint64_t findings = 0;
     for (std::size_t kind = 0; kind < kCheckKindCount; ++kind) {
