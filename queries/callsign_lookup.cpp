@@ -29,4 +29,13 @@ LookupResult QueryCallsign(const std::filesystem::path& callbook, std::string_vi
     return result;
 }
 
+TypedLookup LookUpTyped(const std::filesystem::path& callbook, std::string_view typed,
+                        CivilDate today) {
+    TypedLookup lookup{SearchKeyFor(typed), {}};
+    if (lookup.search.refusal == SearchRefusal::None) {
+        lookup.result = QueryCallsign(callbook, lookup.search.callsign, today);
+    }
+    return lookup;
+}
+
 }  // namespace kalvera

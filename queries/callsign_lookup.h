@@ -10,6 +10,7 @@
 #include "core/callbook_record.h"
 #include "core/civil_date.h"
 #include "core/membership_status.h"
+#include "search_text.h"
 
 namespace kalvera {
 
@@ -31,5 +32,15 @@ struct LookupResult {
 // member is found gives a failure, never "not found": the member may stand after the failure.
 LookupResult QueryCallsign(const std::filesystem::path& callbook, std::string_view key,
                            CivilDate today = LocalToday());
+
+// What the tool's lookup does with a KEY: the window's search for `typed` as if it stood in the
+// search box (SearchKeyFor), then QueryCallsign with that key. Nothing is read when the window
+// would search for nothing.
+struct TypedLookup {
+    TypedSearch search;
+    LookupResult result;
+};
+TypedLookup LookUpTyped(const std::filesystem::path& callbook, std::string_view typed,
+                        CivilDate today = LocalToday());
 
 }  // namespace kalvera

@@ -184,6 +184,16 @@ done
 run lookup "$work/window_rule.txt" ""
 [[ $code == 1 && -z $out && $err_lines == 1 && $err == *"KEY is empty"* ]] && pass ||
     fail lookup_emptyKey_searchesNothing "exit $code" "stdout: $out" "stderr: $err"
+# The search box holds three characters: a longer suffix is never searched for, even where a
+# member has it.
+printf 'QV27ABCD#Panjang#Jl#Kota#1#null#baru\r\n' >"$work/long_suffix.txt"
+for key in abcd qv27abcd; do
+    run lookup "$work/long_suffix.txt" "$key"
+    [[ $code == 1 && -z $out && $err_lines == 1 &&
+        $err == *"is longer than the 3 characters the search box holds after QV27"* ]] && pass ||
+        fail "lookup_suffixLongerThanTheBox_searchesNothing ($key)" "exit $code" "stdout: $out" \
+            "stderr: $err"
+done
 expect lookup_wholeNumericCallsign_isFound 0 "QV27123
 Angka
 Jl
