@@ -37,12 +37,6 @@ TEST(QueryCallsign, prefixOfAnotherCallsign_findsOnlyItsOwnLine) {
     EXPECT_EQ(Lookup(folder, "QV27ABC").details[1], "Panjang");
 }
 
-TEST(QueryCallsign, lowercaseCallsign_isNotFound) {
-    TempFolder folder;
-    folder.Write("qv27abc#Budi#a#b#1#null#\r\n");
-    EXPECT_FALSE(Lookup(folder, "QV27ABC").found);
-}
-
 // The key test's first half passes on another field, its second on the callsign upper-cased.
 TEST(QueryCallsign, lowercaseCallsignWithTheKeyElsewhereInTheLine_isFound) {
     TempFolder folder;
