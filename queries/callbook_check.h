@@ -16,7 +16,8 @@
 namespace kalvera {
 
 // What the data keepers' check can find in a callbook. Errors are members the window can
-// never show, or shows wrongly; warnings are lines the window reads other than meant.
+// never show, or shows wrongly; warnings are lines the window reads other than meant. Errors
+// come first (IsError goes by the order).
 enum class CheckKind {
     UnfindableCallsign,    // error: typing its suffix does not find it (TypingFinds)
     DuplicateCallsign,     // error: an earlier line has the same callsign and always wins
