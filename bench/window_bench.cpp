@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
         [&] {
             return Milliseconds([&] {
                 const kalvera::LookupResult result = kalvera::QueryCallsign(callbook, callsign);
-                found = found && result.outcome == kalvera::LookupOutcome::Found;
+                found = found && result.found;
             });
         });
     if (!found) {

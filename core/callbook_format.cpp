@@ -1,24 +1,51 @@
 #include "callbook_format.h"
 
+#include "display_text.h"
+#include "letter.h"
+#include "utf8.h"
+
 namespace kalvera {
 namespace {
 
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsDigit(char c) {
+bool IsDigit(char32_t c) {
     return c >= '0' && c <= '9';
 }
 
-// How many characters from `at` satisfy `accept`, stopping past `most`.
-template <typename Accept>
-std::size_t Run(std::string_view text, std::size_t at, std::size_t most, Accept accept) {
-    std::size_t n = 0;
-    while (at + n < text.size() && n <= most && accept(text[at + n])) {
-        ++n;
+// Walks a field character by character, read as the window shows it (ToDisplayText): UTF-8
+// when the field is, and Windows-1252 when it is not.
+class Characters {
+  public:
+    explicit Characters(std::string_view field) : field_(field), utf8_(IsValidUtf8(field)) {}
+
+    bool AtEnd() const { return at_ == field_.size(); }
+    Utf8Character Here() const {
+        return utf8_ ? *DecodeUtf8(field_, at_)
+                     : Utf8Character{FromWindows1252(static_cast<unsigned char>(field_[at_])), 1};
     }
-    return n;
-}
+
+    // Steps over the characters that `accept` takes, at most `most` + 1 of them; returns how
+    // many.
+    template <typename Accept>
+    std::size_t Run(std::size_t most, Accept accept) {
+        std::size_t n = 0;
+        while (!AtEnd() && n <= most) {
+            const Utf8Character c = Here();
+            if (!accept(c.code)) {
+                break;
+            }
+            at_ += c.length;
+            ++n;
+        }
+        return n;
+    }
+
+  private:
+    std::string_view field_;
+    bool utf8_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
 
 bool HasCallsignShape(std::string_view field) {
     while (!field.empty() && IsBlank(field.front())) {
@@ -27,25 +54,26 @@ bool HasCallsignShape(std::string_view field) {
     while (!field.empty() && IsBlank(field.back())) {
         field.remove_suffix(1);
     }
-    const std::size_t letters = Run(field, 0, kMaxCallsignLetters, IsLetter);
+    Characters characters(field);
+    const std::size_t letters = characters.Run(kMaxCallsignLetters, IsLetter);
     if (letters == 0 || letters > kMaxCallsignLetters) {
         return false;
     }
-    const std::size_t digits = Run(field, letters, kMaxCallsignDigits, IsDigit);
+    const std::size_t digits = characters.Run(kMaxCallsignDigits, IsDigit);
     if (digits == 0 || digits > kMaxCallsignDigits) {
         return false;
     }
-    const std::size_t rest = field.size() - letters - digits;
-    if (rest == 0) {
+    if (characters.AtEnd()) {
         return true;
     }
     // After the digits the suffix must start with a letter (more digits are the digit run).
-    return rest <= kMaxCallsignSuffix && IsLetter(field[letters + digits]) &&
-           Run(field, letters + digits, kMaxCallsignSuffix,
-               [](char c) { return IsLetter(c) || IsDigit(c); }) == rest;
+    if (!IsLetter(characters.Here().code)) {
+        return false;
+    }
+    const std::size_t rest =
+        characters.Run(kMaxCallsignSuffix, [](char32_t c) { return IsLetter(c) || IsDigit(c); });
+    return rest <= kMaxCallsignSuffix && characters.AtEnd();
 }
-
-}  // namespace
 
 bool IsMemberLine(std::string_view line) {
     const std::size_t first = line.find(kFieldSeparator);

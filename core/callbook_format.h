@@ -63,14 +63,21 @@ enum CallbookField : std::size_t {
 inline constexpr std::string_view kCallsignPrefix = "QV27";
 
 // The shape of a callsign of any chapter: 1 to 4 letters, 1 to 4 digits, then up to 8 letters
-// or digits starting with a letter, in any letter case ("QV27ABC", "YB0ZZ").
+// or digits starting with a letter, in any letter case ("QV27ABC", "YB0ZZ", "QV27É"). Letters
+// are those of any script (IsLetter), as the window's search box takes them; digits are 0 to 9.
 inline constexpr std::size_t kMaxCallsignLetters = 4;
 inline constexpr std::size_t kMaxCallsignDigits = 4;
 inline constexpr std::size_t kMaxCallsignSuffix = 8;
 
-// A member line, as the download and the start-up count them: its first field, blanks around
-// it aside, has the shape of a callsign, and it holds at least the separators of seven
-// fields. A version line that happens to have this shape counts as a member line too.
+// Whether `field`, blanks around it aside, has the shape of a callsign. Its characters are read
+// as the window shows them: UTF-8, or Windows-1252 when the field is not UTF-8. A shape, not a
+// lookup: prose ("Catatan: kontak") is no callsign, nor is a word of five letters.
+bool HasCallsignShape(std::string_view field);
+
+// A member line, as the download and the start-up count them: its first field has the shape of
+// a callsign, and it holds at least the separators of seven fields. (The data keepers' check
+// takes every line with such a first field for a member line, and reports one with fewer
+// fields.) A version line that happens to have this shape counts as a member line too.
 bool IsMemberLine(std::string_view line);
 
 // Field 5, valid until: a date written yyyy-mm-dd (ten characters: a four-digit year, a

@@ -3,9 +3,7 @@
 #include <string>
 #include <system_error>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "platform/platform.h"
 
 namespace kalvera {
 
@@ -15,17 +13,7 @@ std::filesystem::path CallbookPath(const std::filesystem::path& programFolder) {
 
 bool CallbookExists(const std::filesystem::path& file) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) {
-        return false;
-    }
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(file.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
-        return false;
-    }
-#endif
-    return true;
+    return std::filesystem::is_regular_file(file, error) && !platform::IsHiddenOrSystem(file);
 }
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {

@@ -26,13 +26,10 @@ class Pass {
             return;
         }
         text_ = std::make_unique<TextInput>(std::move(input));
-        // The line ending is told from a full buffer, however little each read brings.
-        while (!ended_ && splitter_.Space().size() >= TextInput::kMinCapacity) {
-            Refill();
-        }
+        FillFirstBuffer();
         const std::string_view first = splitter_.Buffered();
         if (first.find(kLineFeed) == std::string_view::npos &&
-            first.find(kCarriageReturn) != std::string_view::npos && !HasLineFeed(file)) {
+            first.find(kCarriageReturn) != std::string_view::npos && !LineFeedFollows()) {
             splitter_.SetEnding(LineEnding::CarriageReturn);
         }
         summary_.encoding = text_->Encoding();
@@ -80,22 +77,34 @@ class Pass {
         }
     }
 
-    // Whether the text holds an LF anywhere; read only for a file that starts with CRs but
-    // no LF, to tell old Mac line ends from a long first line.
-    static bool HasLineFeed(const std::filesystem::path& file) {
-        std::error_code error;
-        std::unique_ptr<InputFile> input = OpenInputFile(file, error);
-        if (!input) {
+    // The line ending is told from a full buffer, however little each read brings.
+    void FillFirstBuffer() {
+        while (!ended_ && splitter_.Space().size() >= TextInput::kMinCapacity) {
+            Refill();
+        }
+    }
+
+    // For a text whose first buffer holds CRs but no LF, to tell old Mac line ends from a long
+    // first line: whether an LF follows anywhere. The rest of the text is read for it, and then
+    // the text again from its start, from the same open file: a file renamed over this one
+    // meanwhile (a download) is not read in the middle of the pass.
+    bool LineFeedFollows() {
+        if (ended_) {
             return false;
         }
-        TextInput text(std::move(input));
+        bool found = false;
         const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunkSize);
-        for (std::size_t got; (got = text.Read(buffer.get(), kReadChunkSize)) > 0;) {
-            if (std::memchr(buffer.get(), kLineFeed, got) != nullptr) {
-                return true;
-            }
+        for (std::size_t got; !found && (got = text_->Read(buffer.get(), kReadChunkSize)) > 0;) {
+            found = std::memchr(buffer.get(), kLineFeed, got) != nullptr;
         }
-        return false;
+        if (text_->Error() || !text_->Rewind()) {
+            splitter_.Abandon();  // Finish reports the failed read
+            return false;
+        }
+        splitter_ = LineSplitter();
+        ended_ = false;
+        FillFirstBuffer();
+        return found;
     }
 
     ScanSummary summary_;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,12 @@ enum class ScanResult {
     ReadError,    // reading failed part-way: the lines after the failure were never seen
 };
 
+// Why a pass over the callbook gave no whole answer: every query says it this one way.
+struct ReadFailure {
+    bool missing = true;  // no callbook (or it could not be opened); else a read failed part-way
+    std::string error;    // what the system said; empty for a file that is simply not there
+};
+
 struct ScanSummary {
     ScanResult result = ScanResult::Completed;
     // What the system said, for ReadError (and for FileMissing when opening failed).
@@ -33,8 +40,11 @@ struct ScanSummary {
     std::uint64_t overlongLines = 0;
     std::uint64_t linesWithSeveralCarriageReturns = 0;  // ended by CR CR LF or more CRs
 
-    bool Failed() const {
-        return result == ScanResult::FileMissing || result == ScanResult::ReadError;
+    std::optional<ReadFailure> Failure() const {
+        if (result != ScanResult::FileMissing && result != ScanResult::ReadError) {
+            return std::nullopt;
+        }
+        return ReadFailure{result == ScanResult::FileMissing, error};
     }
 };
 

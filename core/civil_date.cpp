@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "callbook_format.h"
+#include "platform/platform.h"
 
 namespace kalvera {
 namespace {
@@ -30,13 +31,7 @@ CivilDate LocalToday() {
 }
 
 CivilDate LocalDateAt(std::chrono::system_clock::time_point instant) {
-    const std::time_t now = std::chrono::system_clock::to_time_t(instant);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::LocalTime(std::chrono::system_clock::to_time_t(instant));
     return CivilDate{std::chrono::year{local.tm_year + 1900},
                      std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
                      std::chrono::day{static_cast<unsigned>(local.tm_mday)}};

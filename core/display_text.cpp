@@ -19,6 +19,10 @@ constexpr std::array<char16_t, 32> kCp1252High{
 
 }  // namespace
 
+char32_t FromWindows1252(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte;
+}
+
 std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
@@ -75,8 +79,7 @@ std::string ToDisplayText(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
     for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        AppendUtf8(out, byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte);
+        AppendUtf8(out, FromWindows1252(static_cast<unsigned char>(c)));
     }
     return out;
 }

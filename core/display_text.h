@@ -17,6 +17,9 @@ std::string DisplayValidUntil(std::string_view field);
 // anything else is read as Windows-1252, the ANSI code page of Indonesian Windows.
 std::string ToDisplayText(std::string_view bytes);
 
+// The character that `byte` stands for in Windows-1252.
+char32_t FromWindows1252(unsigned char byte);
+
 // The Windows-1252 bytes of UTF-8 text, so that a name typed as UTF-8 can also be matched
 // against a callbook saved in the ANSI code page. No value when the text is not valid UTF-8
 // or holds a character that Windows-1252 lacks.

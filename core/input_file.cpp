@@ -1,68 +1,24 @@
 #include "input_file.h"
 
-#include <algorithm>
-#include <cerrno>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "platform/platform.h"
 
 namespace kalvera {
 namespace {
 
-#ifdef _WIN32
-
 class SystemInputFile : public InputFile {
   public:
-    explicit SystemInputFile(HANDLE handle) : handle_(handle) {}
-    ~SystemInputFile() override { CloseHandle(handle_); }
-    SystemInputFile(const SystemInputFile&) = delete;
-    SystemInputFile& operator=(const SystemInputFile&) = delete;
+    SystemInputFile(const std::filesystem::path& file, std::error_code& error)
+        : file_(file, error) {}
 
+    bool IsOpen() const { return file_.IsOpen(); }
     std::size_t Read(char* buffer, std::size_t size, std::error_code& error) override {
-        DWORD got = 0;
-        const DWORD wanted = static_cast<DWORD>((std::min<std::size_t>)(size, 1u << 30));
-        if (!ReadFile(handle_, buffer, wanted, &got, nullptr)) {
-            error.assign(static_cast<int>(GetLastError()), std::system_category());
-            return 0;
-        }
-        return got;
+        return file_.Read(buffer, size, error);
     }
+    bool Rewind(std::error_code& error) override { return file_.Rewind(error); }
 
   private:
-    HANDLE handle_;
+    platform::ReadableFile file_;
 };
-
-#else
-
-class SystemInputFile : public InputFile {
-  public:
-    explicit SystemInputFile(int descriptor) : descriptor_(descriptor) {}
-    ~SystemInputFile() override { close(descriptor_); }
-    SystemInputFile(const SystemInputFile&) = delete;
-    SystemInputFile& operator=(const SystemInputFile&) = delete;
-
-    std::size_t Read(char* buffer, std::size_t size, std::error_code& error) override {
-        for (;;) {
-            const ssize_t got = read(descriptor_, buffer, size);
-            if (got >= 0) {
-                return static_cast<std::size_t>(got);
-            }
-            if (errno != EINTR) {
-                error.assign(errno, std::generic_category());
-                return 0;
-            }
-        }
-    }
-
-  private:
-    int descriptor_;
-};
-
-#endif
 
 InputFileOpener& ReplacedOpener() {
     static InputFileOpener opener;
@@ -73,30 +29,11 @@ InputFileOpener& ReplacedOpener() {
 
 std::unique_ptr<InputFile> OpenSystemInputFile(const std::filesystem::path& file,
                                                std::error_code& error) {
-#ifdef _WIN32
-    // Others may read, write and replace the file meanwhile, as a download does.
-    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        error.assign(static_cast<int>(GetLastError()), std::system_category());
+    auto opened = std::make_unique<SystemInputFile>(file, error);
+    if (!opened->IsOpen()) {
         return nullptr;
     }
-    return std::make_unique<SystemInputFile>(handle);
-#else
-    int descriptor = -1;
-    do {
-        descriptor = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) {
-        error.assign(errno, std::generic_category());
-        return nullptr;
-    }
-#ifdef POSIX_FADV_SEQUENTIAL
-    posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
-    return std::make_unique<SystemInputFile>(descriptor);
-#endif
+    return opened;
 }
 
 std::unique_ptr<InputFile> OpenInputFile(const std::filesystem::path& file,

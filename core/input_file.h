@@ -16,6 +16,9 @@ class InputFile {
     // Fills up to `size` bytes; returns how many were read, 0 at the end of the file. On
     // failure returns 0 and sets `error`.
     virtual std::size_t Read(char* buffer, std::size_t size, std::error_code& error) = 0;
+    // Reads on from the first byte again, of the same file however it was renamed or replaced
+    // meanwhile. False, with `error` set, when it cannot.
+    virtual bool Rewind(std::error_code& error) = 0;
 };
 
 // Opens `file` for reading; on failure returns nullptr and sets `error`.

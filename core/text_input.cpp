@@ -6,6 +6,21 @@
 namespace kalvera {
 
 TextInput::TextInput(std::unique_ptr<InputFile> file) : file_(std::move(file)) {
+    Start();
+}
+
+bool TextInput::Rewind() {
+    if (!file_->Rewind(error_)) {
+        return false;
+    }
+    decoder_ = TextDecoder();
+    rawEnded_ = finished_ = false;
+    headStart_ = headLength_ = 0;
+    Start();
+    return true;
+}
+
+void TextInput::Start() {
     // A mark is three bytes at most; fewer bytes than that may be all there is.
     char first[3];
     std::size_t have = 0;

@@ -28,7 +28,13 @@ class TextInput {
     // Set once a read has failed; the text then ends there.
     const std::error_code& Error() const { return error_; }
 
+    // Reads the text again from its start, from the same file. False when the file cannot go
+    // back (Error() then says why).
+    bool Rewind();
+
   private:
+    // Reads the first bytes to tell the encoding.
+    void Start();
     // Text after what telling the encoding made.
     std::size_t ReadText(char* out, std::size_t capacity);
     // Reads raw bytes; 0 at the end of the file or on an error.

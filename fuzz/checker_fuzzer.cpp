@@ -1,11 +1,13 @@
 // The data keepers' check, fed lines: findings are single lines of UTF-8 about the line in
 // hand (or, at the end, the whole file), a line is reported at most once per kind, and the
-// counts, duplicates and whole-file findings agree with a plain model.
+// kinds of line (empty, member, version, neither), counts, duplicates and whole-file findings
+// agree with a plain model.
 //
 // Input: a byte for the pass's summary (bits 0-1 encoding, bit 2 CR line ends, bit 3 lines
 // with CR CR LF), then lines separated by LF; a line that starts with 0x01 stands for an
 // overlong one.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <set>
@@ -13,6 +15,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/callbook_format.h"
 #include "core/callbook_record.h"
 #include "fuzz_support.h"
 #include "queries/callbook_check.h"
@@ -25,11 +28,19 @@ bool IsWholeFileKind(CheckKind kind) {
            kind == CheckKind::OldMacLineEnds || kind == CheckKind::DoubleCarriageReturn;
 }
 
-// Breaks a line in a terminal or a log: C0 and C1 controls, DEL, and the Unicode line and
-// paragraph separators.
+// Breaks a line in a terminal or a log, or hides in it: C0 and C1 controls, DEL, the Unicode
+// line and paragraph separators, and the byte-order mark.
 bool BreaksLine(char32_t code) {
-    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029;
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029 ||
+           code == 0xFEFF;
 }
+
+// The kinds only a member line gets.
+constexpr CheckKind kMemberKinds[] = {
+    CheckKind::UnfindableCallsign, CheckKind::DuplicateCallsign, CheckKind::MemberAsVersion,
+    CheckKind::FieldCount,         CheckKind::UnreadableDate,    CheckKind::DateForm,
+    CheckKind::UnknownStatus,      CheckKind::RegionSpelling,
+};
 
 }  // namespace
 }  // namespace kalvera::fuzz
@@ -86,26 +97,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        "an overlong line needs exactly its own finding");
             continue;
         }
-        sawVersion = sawVersion || Contains(lineText, kVersionMarker);
-        FUZZ_CHECK(kindsOnCurrentLine.contains(CheckKind::EmptyLine) == lineText.empty(),
+        const bool versionLine = Contains(lineText, kVersionMarker);
+        sawVersion = sawVersion || versionLine;
+        const bool blank = std::all_of(lineText.begin(), lineText.end(), IsBlank);
+        const bool member = !blank && HasCallsignShape(SplitAt(lineText, '#').front());
+        FUZZ_CHECK(kindsOnCurrentLine.contains(CheckKind::EmptyLine) == blank,
                    "empty-line on line %llu", static_cast<unsigned long long>(current));
         FUZZ_CHECK(kindsOnCurrentLine.contains(CheckKind::NulByte) ==
                        (lineText.find('\0') != std::string_view::npos),
                    "nul-byte on line %llu", static_cast<unsigned long long>(current));
-        const bool versionLine = Contains(lineText, kVersionMarker);
-        if (versionLine) {
-            for (const CheckKind kind :
-                 {CheckKind::UnfindableCallsign, CheckKind::DuplicateCallsign,
-                  CheckKind::FieldCount, CheckKind::UnreadableDate, CheckKind::DateForm,
-                  CheckKind::UnknownStatus, CheckKind::RegionSpelling}) {
+        FUZZ_CHECK(kindsOnCurrentLine.contains(CheckKind::ByteOrderMark) ==
+                       lineText.starts_with(kUtf8ByteOrderMark),
+                   "byte-order-mark on line %llu", static_cast<unsigned long long>(current));
+        FUZZ_CHECK(
+            kindsOnCurrentLine.contains(CheckKind::OddLine) == (!blank && !member && !versionLine),
+            "odd-line on line %llu", static_cast<unsigned long long>(current));
+        FUZZ_CHECK(
+            kindsOnCurrentLine.contains(CheckKind::MemberAsVersion) == (member && versionLine),
+            "member-as-version on line %llu", static_cast<unsigned long long>(current));
+        if (!member) {
+            for (const CheckKind kind : kMemberKinds) {
                 FUZZ_CHECK(!kindsOnCurrentLine.contains(kind),
-                           "version line %llu reported as a member: %s",
+                           "line %llu, no member line, reported as one: %s",
                            static_cast<unsigned long long>(current),
                            std::string(KindName(kind)).c_str());
             }
         }
         bool duplicate = false;
-        if (Contains(lineText, "#") && !versionLine) {
+        if (member) {
             const std::string callsign(SplitAt(lineText, '#').front());
             duplicate = !firstLineOfCallsign.emplace(callsign, current).second;
         }

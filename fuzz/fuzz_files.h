@@ -26,15 +26,21 @@ inline constexpr std::size_t kMaxBodyBytes = 96 * 1024;
 // them out.
 class MemoryFile : public InputFile {
   public:
-    MemoryFile(std::string_view bytes, std::size_t most) : bytes_(bytes), most_(most) {}
+    MemoryFile(std::string_view bytes, std::size_t most)
+        : all_(bytes), bytes_(bytes), most_(most) {}
     std::size_t Read(char* buffer, std::size_t size, std::error_code&) override {
         const std::size_t count = std::min({size, most_, bytes_.size()});
         std::copy_n(bytes_.data(), count, buffer);
         bytes_.remove_prefix(count);
         return count;
     }
+    bool Rewind(std::error_code&) override {
+        bytes_ = all_;
+        return true;
+    }
 
   private:
+    std::string_view all_;
     std::string_view bytes_;
     std::size_t most_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 #include "core/ascii_case.h"
 #include "core/callbook_format.h"
@@ -17,9 +18,12 @@ namespace {
 constexpr std::array<std::string_view, kCheckKindCount> kKindNames = {
     "unfindable-callsign",
     "duplicate-callsign",
+    "member-as-version",
+    "byte-order-mark",
     "nul-byte",
     "overlong-line",
     "field-count",
+    "odd-line",
     "unreadable-date",
     "date-form",
     "unknown-status",
@@ -66,40 +70,27 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-std::size_t CharacterCount(std::string_view utf8) {
-    std::size_t count = 0;
-    for (char c : utf8) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-    }
-    return count;
-}
-
-// Why no key that the window builds (the prefix and up to three typed characters, trimmed
-// and in capitals) can ever match `callsign`; empty when one can.
+// Why typing its suffix into the search box does not find `callsign`; empty when it does.
 std::string_view WhyUnfindable(std::string_view callsign) {
     static const std::string otherPrefix = "does not start with " + std::string(kCallsignPrefix);
-    if (!callsign.empty() && (IsBlank(callsign.front()) || IsBlank(callsign.back()))) {
-        return "has blanks around it";
-    }
-    if (!callsign.starts_with(kCallsignPrefix)) {
-        return EqualsUpperCased(callsign.substr(0, kCallsignPrefix.size()), kCallsignPrefix)
-                   ? "has lower-case letters"
-                   : std::string_view(otherPrefix);
-    }
-    const std::string_view suffix = callsign.substr(kCallsignPrefix.size());
-    for (char c : suffix) {
-        if (c >= 'a' && c <= 'z') {
-            return "has lower-case letters";
-        }
-    }
-    if (!IsValidUtf8(suffix)) {
-        return "holds a character that is not UTF-8 text";
-    }
-    if (CharacterCount(suffix) > 3) {
-        return "has a suffix longer than three characters";
-    }
-    if (IsNumericSearchText(suffix)) {
-        return "has a numeric suffix, which the search box does not search for";
+    static const std::string tooLong = "has a suffix longer than the " +
+                                       std::to_string(kSearchBoxLength) +
+                                       " characters the search box holds";
+    switch (TypingFinds(callsign)) {
+        case Findability::Findable:
+            return {};
+        case Findability::BlanksAround:
+            return "has blanks around it";
+        case Findability::OtherPrefix:
+            return otherPrefix;
+        case Findability::NotText:
+            return "holds a character that is not UTF-8 text";
+        case Findability::OtherLetters:
+            return "has letters that the search box turns into capitals as they are typed";
+        case Findability::TooLong:
+            return tooLong;
+        case Findability::Numeric:
+            return "has a numeric suffix, which the search box does not search for";
     }
     return {};
 }
@@ -111,9 +102,16 @@ bool IsKnownStatus(std::string_view field) {
                        [field](std::string_view word) { return EqualsLowerCased(field, word); });
 }
 
+// Three-byte characters that would break a finding's line, or hide in it, with their escapes.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kEscapedCharacters = {{
+    {"\u2028", "\\u2028"},  // line separator
+    {"\u2029", "\\u2029"},  // paragraph separator
+    {kUtf8ByteOrderMark, "\\uFEFF"},
+}};
+
 // Appends a field as UTF-8 in quotes. A field can hold any byte but a finding is one line, so
-// control characters (a CR inside a line is data) and the Unicode line separators are shown
-// as escapes: "2026-01-31\x0D".
+// control characters (a CR inside a line is data), the Unicode line separators and a
+// byte-order mark are shown as escapes: "2026-01-31\x0D".
 void AppendQuoted(std::string& out, std::string_view bytes) {
     out.push_back('"');
     const bool plain =
@@ -122,7 +120,8 @@ void AppendQuoted(std::string& out, std::string_view bytes) {
         out.append(bytes).push_back('"');
         return;
     }
-    const std::string text = ToDisplayText(bytes);
+    // Not ToDisplayText, which drops a byte-order mark at the start: here it is shown.
+    const std::string text = IsValidUtf8(bytes) ? std::string(bytes) : ToDisplayText(bytes);
     const auto escape = [&out](unsigned code) {
         static constexpr char kHex[] = "0123456789ABCDEF";
         out += "\\x";
@@ -138,9 +137,12 @@ void AppendQuoted(std::string& out, std::string_view bytes) {
         } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
             escape(next);
             i += 1;
-        } else if (rest.starts_with("\u2028") || rest.starts_with("\u2029")) {
-            out += rest.starts_with("\u2028") ? "\\u2028" : "\\u2029";
-            i += 2;
+        } else if (const auto escaped = std::find_if(
+                       kEscapedCharacters.begin(), kEscapedCharacters.end(),
+                       [rest](const auto& character) { return rest.starts_with(character.first); });
+                   escaped != kEscapedCharacters.end()) {
+            out += escaped->second;
+            i += escaped->first.size() - 1;
         } else {
             out.push_back(rest[0]);
         }
@@ -151,8 +153,7 @@ void AppendQuoted(std::string& out, std::string_view bytes) {
 }  // namespace
 
 bool IsError(CheckKind kind) {
-    return kind == CheckKind::UnfindableCallsign || kind == CheckKind::DuplicateCallsign ||
-           kind == CheckKind::NulByte || kind == CheckKind::OverlongLine;
+    return kind <= CheckKind::OverlongLine;
 }
 
 std::string_view KindName(CheckKind kind) {
@@ -196,25 +197,34 @@ void CallbookChecker::Line(const CallbookLine& line) {
     const std::string_view text = line.text;
     const bool versionLine = IsVersionLine(text);
     sawVersionLine_ = sawVersionLine_ || versionLine;
+    if (text.starts_with(kUtf8ByteOrderMark)) {
+        Report(CheckKind::ByteOrderMark, line.number,
+               {"line starts with a byte-order mark (U+FEFF), as where two files were pasted "
+                "together; the window reads the mark as part of the line"});
+    }
     if (text.find('\0') != std::string_view::npos) {
         Report(CheckKind::NulByte, line.number, {"line holds a NUL byte"});
     }
-    if (text.empty()) {
+    if (std::all_of(text.begin(), text.end(), IsBlank)) {
         Report(CheckKind::EmptyLine, line.number, {"empty line"});
         return;
     }
-    // A version line is never a member, whatever else it holds: the window shows it as the
-    // banner, and data keepers write it with any text around the marker.
-    if (versionLine) {
-        return;
-    }
-    if (text.find(kFieldSeparator) != std::string_view::npos) {
+    // A line is what its first field makes it, as for the start-up and the download: a
+    // member line by a callsign, whatever else it holds, "versi: " included.
+    if (HasCallsignShape(text.substr(0, text.find(kFieldSeparator)))) {
+        if (versionLine) {
+            Report(CheckKind::MemberAsVersion, line.number,
+                   {"member line holds \"", kVersionMarker,
+                    "\"; the window shows it as the database version when no version line "
+                    "follows"});
+        }
         MemberLine(text, line.number);
-    } else {
-        Report(CheckKind::FieldCount, line.number,
+    } else if (!versionLine) {
+        Report(CheckKind::OddLine, line.number,
                {"line is neither a member line (", Piece::Of(kMemberFieldCount),
                 " fields separated by '", std::string_view(&kFieldSeparator, 1),
-                "') nor a version line"});
+                "', the first a callsign) nor a version line (one that holds \"", kVersionMarker,
+                "\")"});
     }
 }
 
@@ -313,7 +323,7 @@ CheckResult CheckCallbook(const std::filesystem::path& callbook, const FindingHa
         checker.Line(line);
         return false;
     });
-    if (!result.scan.Failed()) {
+    if (!result.scan.Failure()) {
         checker.Finish(result.scan);
     }
     result.counts = checker.Counts();

@@ -16,24 +16,28 @@
 namespace kalvera {
 
 // What the data keepers' check can find in a callbook. Errors are members the window can
-// never show, or shows wrongly; warnings are lines the window reads other than meant.
+// never show, or shows wrongly; warnings are lines the window reads other than meant. Errors
+// come first (IsError goes by the order).
 enum class CheckKind {
-    UnfindableCallsign,    // error: no key the window builds can match it
+    UnfindableCallsign,    // error: typing its suffix does not find it (TypingFinds)
     DuplicateCallsign,     // error: an earlier line has the same callsign and always wins
+    MemberAsVersion,       // error: a member line that the banner may show as the version
+    ByteOrderMark,         // error: a line starts with one, as where two files were pasted
     NulByte,               // error
     OverlongLine,          // error: longer than kMaxLineBytes, ignored by every reader
     FieldCount,            // warning: a member line with other than seven fields
+    OddLine,               // warning: neither a member line nor a version line
     UnreadableDate,        // warning: the status then shows nothing
     DateForm,              // warning: a date not written yyyy-mm-dd is shown as written
     UnknownStatus,         // warning: the date then decides
     RegionSpelling,        // warning: one region written two ways splits the region list
-    EmptyLine,             // warning
+    EmptyLine,             // warning: nothing but blanks
     NoVersionLine,         // warning, whole file
     Utf16,                 // warning, whole file
     OldMacLineEnds,        // warning, whole file
     DoubleCarriageReturn,  // warning, whole file
 };
-inline constexpr std::size_t kCheckKindCount = 14;
+inline constexpr std::size_t kCheckKindCount = 17;
 
 bool IsError(CheckKind kind);
 // A short name for counts ("duplicate-callsign").
@@ -112,7 +116,7 @@ class CallbookChecker {
 };
 
 struct CheckResult {
-    ScanSummary scan;  // FileMissing or ReadError: the findings are not complete
+    ScanSummary scan;  // with a Failure(), the findings are not complete
     std::array<std::uint64_t, kCheckKindCount> counts{};
 };
 

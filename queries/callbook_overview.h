@@ -17,7 +17,7 @@ struct CallbookOverview {
 
     // A file that exists and was read whole without a member line is damaged or is not a
     // callbook (zeros left by a power cut, any binary file); start-up names it.
-    bool Damaged() const { return !regions.fileMissing && !regions.readError && !hasMemberLine; }
+    bool Damaged() const { return !regions.failure && !hasMemberLine; }
 };
 
 CallbookOverview QueryRegionsAndVersion(const std::filesystem::path& callbook);

@@ -20,21 +20,22 @@ LookupResult QueryCallsign(const std::filesystem::path& callbook, std::string_vi
             result.statusColour = member.statusColour;
             return true;
         });
-    switch (scan.result) {
-        case ScanResult::FileMissing:
-            result.outcome = LookupOutcome::FileMissing;
-            break;
-        case ScanResult::ReadError:
-            result = LookupResult{LookupOutcome::ReadError, {}, {}, scan.error};
-            break;
-        case ScanResult::Stopped:
-            result.outcome = LookupOutcome::Found;
-            break;
-        case ScanResult::Completed:
-            result.outcome = LookupOutcome::NotFound;
-            break;
+    if (std::optional<ReadFailure> failure = scan.Failure()) {
+        LookupResult unread;
+        unread.failure = std::move(failure);
+        return unread;
     }
+    result.found = scan.result == ScanResult::Stopped;
     return result;
+}
+
+TypedLookup LookUpTyped(const std::filesystem::path& callbook, std::string_view typed,
+                        CivilDate today) {
+    TypedLookup lookup{SearchKeyFor(typed), {}};
+    if (lookup.search.refusal == SearchRefusal::None) {
+        lookup.result = QueryCallsign(callbook, lookup.search.callsign, today);
+    }
+    return lookup;
 }
 
 }  // namespace kalvera

@@ -47,14 +47,13 @@ void RegionCollector::Take(std::string_view line) {
 }
 
 RegionList RegionCollector::Finish(const ScanSummary& scan) {
-    if (scan.result == ScanResult::FileMissing) {
+    list_.failure = scan.Failure();
+    if (list_.failure && list_.failure->missing) {
         RegionList missing;
-        missing.fileMissing = true;
+        missing.failure = list_.failure;
         return missing;
     }
-    if (scan.result == ScanResult::ReadError) {
-        list_.readError = scan.error;
-    } else if (!sawLine_) {
+    if (!list_.failure && !sawLine_) {
         Take("");
     }
     return std::move(list_);
@@ -106,10 +105,7 @@ RegionListing QueryRegionMembers(const std::filesystem::path& callbook, std::str
     RegionListing listing;
     const ScanSummary scan = ForEachRegionMember(
         callbook, region, today, [&](const std::string& row) { listing.rows.push_back(row); });
-    listing.fileMissing = scan.result == ScanResult::FileMissing;
-    if (scan.result == ScanResult::ReadError) {
-        listing.readError = scan.error;
-    }
+    listing.failure = scan.Failure();
     return listing;
 }
 

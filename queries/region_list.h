@@ -29,14 +29,13 @@ enum class RegionLimit {
 };
 
 struct RegionList {
-    bool fileMissing = false;
     // Distinct region fields in order of first appearance, bytes as stored (they are also
     // the keys of a listing). Letter case and blanks make entries distinct.
     std::vector<std::string> regions;
     // The limit that left the first region out, if one did.
     RegionLimit cutAt = RegionLimit::None;
-    // What the system said when reading failed part-way; the regions before it are kept.
-    std::optional<std::string> readError;
+    // Why the list is not whole. When reading failed part-way, the regions before are kept.
+    std::optional<ReadFailure> failure;
 };
 
 // Builds a RegionList one line at a time, for passes that collect more than regions.
@@ -68,9 +67,8 @@ class RegionCollector {
 RegionList QueryRegions(const std::filesystem::path& callbook);
 
 struct RegionListing {
-    bool fileMissing = false;
     std::vector<std::string> rows;  // UTF-8
-    std::optional<std::string> readError;
+    std::optional<ReadFailure> failure;
 };
 
 // One row per member whose line contains `region` (letter case respected) and whose region

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 #include "core/callbook_format.h"
 #include "core/utf8.h"
@@ -48,6 +49,36 @@ void AppendUpperCase(std::string& out, char32_t code) {
     AppendUtf8(out, code);
 }
 
+// The length of the text as the search box counts it: UTF-16 code units, a byte that is not
+// UTF-8 one.
+std::size_t BoxLength(std::string_view text) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::optional<Utf8Character> character = DecodeUtf8(text, i);
+        units += character && character->code > 0xFFFF ? 2 : 1;
+        i += character ? character->length : 1;
+    }
+    return units;
+}
+
+// The key for `typed`; with `wholeCallsign`, text that starts with the prefix is a callsign.
+TypedSearch KeyFor(std::string_view typed, bool wholeCallsign) {
+    if (typed.empty()) {
+        return {{}, SearchRefusal::Empty};
+    }
+    if (IsNumericSearchText(typed)) {
+        return {{}, SearchRefusal::Numeric};
+    }
+    std::string suffix = UpperCaseSearchText(WithoutSpacesAround(typed));
+    if (wholeCallsign && suffix.starts_with(kCallsignPrefix)) {
+        suffix.erase(0, kCallsignPrefix.size());
+    }
+    if (BoxLength(suffix) > kSearchBoxLength) {
+        return {{}, SearchRefusal::TooLong};
+    }
+    return {std::string(kCallsignPrefix) + suffix, SearchRefusal::None};
+}
+
 }  // namespace
 
 bool IsNumericSearchText(std::string_view text) {
@@ -92,15 +123,34 @@ std::string UpperCaseSearchText(std::string_view text) {
     return out;
 }
 
-std::optional<std::string> SearchKeyFor(std::string_view typed) {
-    if (typed.empty() || IsNumericSearchText(typed)) {
-        return std::nullopt;
+TypedSearch SearchKeyFor(std::string_view typed) {
+    return KeyFor(typed, true);
+}
+
+Findability TypingFinds(std::string_view callsign) {
+    if (!callsign.empty() && (IsBlank(callsign.front()) || IsBlank(callsign.back()))) {
+        return Findability::BlanksAround;
     }
-    std::string upper = UpperCaseSearchText(WithoutSpacesAround(typed));
-    if (upper.starts_with(kCallsignPrefix)) {
-        return upper;
+    const std::string_view prefix = callsign.substr(0, kCallsignPrefix.size());
+    if (UpperCaseSearchText(prefix) != kCallsignPrefix) {
+        return Findability::OtherPrefix;
     }
-    return std::string(kCallsignPrefix) + upper;
+    if (!IsValidUtf8(callsign)) {
+        return Findability::NotText;
+    }
+    // Nothing but the prefix is found by typing a blank: the box searches for the bare prefix.
+    const std::string_view suffix = callsign.substr(prefix.size());
+    const TypedSearch key = KeyFor(suffix.empty() ? " " : suffix, false);
+    switch (key.refusal) {
+        case SearchRefusal::Numeric:
+            return Findability::Numeric;
+        case SearchRefusal::TooLong:
+            return Findability::TooLong;
+        case SearchRefusal::Empty:
+        case SearchRefusal::None:
+            break;
+    }
+    return key.callsign == callsign ? Findability::Findable : Findability::OtherLetters;
 }
 
 }  // namespace kalvera

@@ -2,7 +2,7 @@
 
 // How the window's search box upper-cases what is typed: QString::toUpper of Qt 6.4.2, code
 // point by code point (full case mapping, the same in every locale). Made by
-// scripts/make_upper_case_table.sh; do not edit.
+// scripts/make_letter_tables.sh; do not edit.
 
 #include <cstdint>
 

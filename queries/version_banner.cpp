@@ -23,10 +23,8 @@ std::string Elided(std::string text, std::size_t characters) {
 
 VersionBanner VersionCollector::Finish(const ScanSummary& scan) const {
     VersionBanner banner;
-    banner.fileMissing = scan.result == ScanResult::FileMissing;
-    if (scan.result == ScanResult::ReadError) {
-        banner.readError = scan.error;
-    } else if (found_) {
+    banner.failure = scan.Failure();
+    if (!banner.failure && found_) {
         banner.caption = "Database " + Elided(ToDisplayText(last_), kMaxBannerCharacters) + " WIB";
     }
     return banner;

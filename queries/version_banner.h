@@ -16,12 +16,11 @@ namespace kalvera {
 inline constexpr std::size_t kMaxBannerCharacters = 200;
 
 struct VersionBanner {
-    bool fileMissing = false;
     // "Database " + the last version line + " WIB", UTF-8; empty when the file has no
     // version line (the caption then stays as it was).
     std::optional<std::string> caption;
-    // What the system said when reading failed part-way; no caption then.
-    std::optional<std::string> readError;
+    // Why the callbook was not read through; no caption then.
+    std::optional<ReadFailure> failure;
 };
 
 // Keeps the last version line of a pass, for passes that collect more than the version.

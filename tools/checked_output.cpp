@@ -3,16 +3,12 @@
 #include <cerrno>
 #include <csignal>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-#include "command_line.h"
+#include "platform/platform.h"
 
 namespace kalvera {
 
 CheckedOutput::CheckedOutput(std::FILE* stream)
-    : stream_(stream), flushEachLine_(IsConsole(stream)) {}
+    : stream_(stream), flushEachLine_(platform::IsConsole(stream)) {}
 
 void CheckedOutput::Line(std::string_view text) {
     if (error_ != 0) {
@@ -34,15 +30,6 @@ int CheckedOutput::Finish() {
         }
     }
     return error_;
-}
-
-bool IsClosedPipe(int error) {
-#ifdef _WIN32
-    return (error == EPIPE || error == EINVAL) &&
-           GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
-#else
-    return error == EPIPE;
-#endif
 }
 
 void EndAsClosedPipe() {

@@ -24,10 +24,6 @@ class CheckedOutput {
     int error_ = 0;
 };
 
-// Whether `error`, from a write to standard output, means that its reader has gone: EPIPE,
-// or on Windows the EINVAL that the C runtime makes of a broken pipe.
-bool IsClosedPipe(int error);
-
 // For a write that failed with EPIPE (standard output is a pipe whose reader has gone, while
 // SIGPIPE is ignored): ends the process the way the default SIGPIPE action does, silently.
 // Returns only where that signal does not exist or is blocked.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,11 +15,11 @@
 #include <vector>
 
 #include "checked_output.h"
-#include "command_line.h"
 #include "core/callbook_path.h"
 #include "core/civil_date.h"
 #include "core/display_text.h"
 #include "kalvera/version.h"
+#include "platform/platform.h"
 #include "queries/callbook_check.h"
 #include "queries/callsign_lookup.h"
 #include "queries/messages.h"
@@ -50,7 +51,7 @@ Subcommands:
                        name, address, regency or city, member number, valid
                        until as dd-mm-yyyy or "-", status or an empty line),
                        then the status colour as #RRGGBB (#FFFFFF for none).
-                       No such member: the line "QV27XYZ tidak ditemukan!",
+                       No such member: the line "{prefix}XYZ tidak ditemukan!",
                        with the whole callsign that was searched for.
   regions FILE         The regencies and cities, in the order they first
                        appear. Short lines (under four fields) before the
@@ -70,12 +71,13 @@ Subcommands:
                        "FILE:LINE: warning: TEXT" ("FILE: warning: TEXT" for
                        the whole file). Nothing when all is well.
 
-KEY is what one types into the window's search box: a callsign's suffix in
-any letter case, spaces around it dropped ("bgs" finds QV27BGS, "é" finds
-QV27É); or a whole callsign starting with QV27, in any letter case ("qv27bgs"
-finds QV27BGS). A numeric KEY ("12") is not searched for, as the window does
-not search for one: one line on standard error says so, exit status 1.
-With --exact, KEY is the whole callsign, byte for byte.
+KEY is what one types into the window's search box, read as the box reads it:
+a callsign's suffix in any letter case, spaces around it dropped ("bgs" finds
+{prefix}BGS, "é" finds {prefix}É), or a whole callsign, {prefix} and all, in any letter
+case. The window searches for nothing when the box is empty, holds a number
+("12") or would have to hold more than its {box} characters ("abcd"), and nor
+does the tool: one line on standard error says why, exit status 1.
+With --exact, KEY is the whole callsign, byte for byte, whatever its length.
 REGION is a regency or city as "regions" prints it; it is found whether the
 callbook is saved in UTF-8 or in Windows-1252.
 
@@ -91,9 +93,9 @@ Options (anywhere after the subcommand):
 Exit status:
   0   found (lookup, listing), done (regions, version), nothing to report
       (check)
-  1   not found: no member with that callsign, or a numeric KEY (lookup),
-      or no member in REGION (listing; "REGION tidak ditemukan!" on
-      standard error); or findings (check)
+  1   not found: no member with that callsign, or a KEY the window searches
+      nothing for (lookup); no member in REGION (listing; "REGION tidak
+      ditemukan!" on standard error); or findings (check)
   2   no callbook at FILE ("Database tidak ditemukan!" on standard error),
       or reading it failed part-way (the error on standard error)
   64  wrong arguments (one line on standard error says what is wrong)
@@ -113,27 +115,29 @@ void ErrorLine(std::string_view text) {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-int FileMissing() {
-    ErrorLine(kMissingCallbookMessage);
+// The answer when the callbook is missing or reading it failed part-way: what was read may
+// not be all there is, so no answer is given.
+int Unread(std::string_view file, const ReadFailure& failure) {
+    if (failure.missing) {
+        ErrorLine(kMissingCallbookMessage);
+    } else {
+        ErrorLine(std::string(kProgramName) + ": " + std::string(file) +
+                  ": read error: " + failure.error);
+    }
     return kExitFileMissing;
 }
 
-// Reading failed part-way: what was read may not be all there is, so no answer is given.
-int ReadFailed(std::string_view file, std::string_view error) {
-    ErrorLine(std::string(kProgramName) + ": " + std::string(file) +
-              ": read error: " + std::string(error));
-    return kExitFileMissing;
-}
-
-// The exit status for a pass that did not get through the file, or nothing when it did.
-std::optional<int> Unread(std::string_view file, const ScanSummary& scan) {
-    if (scan.result == ScanResult::FileMissing) {
-        return FileMissing();
-    }
-    if (scan.result == ScanResult::ReadError) {
-        return ReadFailed(file, scan.error);
-    }
-    return std::nullopt;
+// The usage text with the prefix and the search box's length filled in.
+std::string Usage() {
+    std::string text(kUsage.substr(0, kUsage.size() - 1));
+    const auto fill = [&text](std::string_view name, std::string_view value) {
+        for (std::size_t at; (at = text.find(name)) != std::string::npos;) {
+            text.replace(at, name.size(), value);
+        }
+    };
+    fill("{prefix}", kCallsignPrefix);
+    fill("{box}", std::to_string(kSearchBoxLength));
+    return text;
 }
 
 std::string HexColour(const Rgb& colour) {
@@ -142,30 +146,41 @@ std::string HexColour(const Rgb& colour) {
     return text;
 }
 
+// Why the window searches for nothing when `typed` stands in its search box.
+std::string Refused(const std::string& typed, SearchRefusal refusal) {
+    switch (refusal) {
+        case SearchRefusal::Empty:
+            return "KEY is empty; the window searches for nothing then";
+        case SearchRefusal::Numeric:
+            return "KEY \"" + typed + "\" is a number; the window searches for nothing then";
+        case SearchRefusal::TooLong:
+            return "KEY \"" + typed + "\" is longer than the " + std::to_string(kSearchBoxLength) +
+                   " characters the search box holds after " + std::string(kCallsignPrefix) +
+                   "; the window cannot search for it";
+        case SearchRefusal::None:
+            break;
+    }
+    return {};
+}
+
 int Lookup(const ParsedArguments& args, CheckedOutput& out) {
     const std::string& typed = args.operands[1];
-    const std::optional<std::string> windowKey =
-        args.exact ? std::optional<std::string>(typed) : SearchKeyFor(typed);
-    if (!windowKey) {
-        ErrorLine(
-            std::string(kProgramName) + ": " +
-            (typed.empty() ? std::string("KEY is empty") : "KEY \"" + typed + "\" is a number") +
-            "; the window searches for nothing then");
+    const std::filesystem::path file = PathFromUtf8(args.operands[0]);
+    const CivilDate today = args.today.value_or(LocalToday());
+    const TypedLookup lookup =
+        args.exact ? TypedLookup{{typed, SearchRefusal::None}, QueryCallsign(file, typed, today)}
+                   : LookUpTyped(file, typed, today);
+    if (lookup.search.refusal != SearchRefusal::None) {
+        ErrorLine(std::string(kProgramName) + ": " + Refused(typed, lookup.search.refusal));
         return kExitNotFound;
     }
-    const std::string& key = *windowKey;
-    const LookupResult result =
-        QueryCallsign(PathFromUtf8(args.operands[0]), key, args.today.value_or(LocalToday()));
-    switch (result.outcome) {
-        case LookupOutcome::FileMissing:
-            return FileMissing();
-        case LookupOutcome::ReadError:
-            return ReadFailed(args.operands[0], result.readError);
-        case LookupOutcome::NotFound:
-            out.Line(NotFoundLine(key));
-            return kExitNotFound;
-        case LookupOutcome::Found:
-            break;
+    const LookupResult& result = lookup.result;
+    if (result.failure) {
+        return Unread(args.operands[0], *result.failure);
+    }
+    if (!result.found) {
+        out.Line(NotFoundLine(lookup.search.callsign));
+        return kExitNotFound;
     }
     for (const std::string& text : result.details) {
         out.Line(text);
@@ -176,11 +191,8 @@ int Lookup(const ParsedArguments& args, CheckedOutput& out) {
 
 int Regions(const ParsedArguments& args, CheckedOutput& out) {
     const RegionList list = QueryRegions(PathFromUtf8(args.operands[0]));
-    if (list.fileMissing) {
-        return FileMissing();
-    }
-    if (list.readError) {
-        return ReadFailed(args.operands[0], *list.readError);
+    if (list.failure) {
+        return Unread(args.operands[0], *list.failure);
     }
     for (const std::string& region : list.regions) {
         out.Line(ToDisplayText(region));
@@ -211,8 +223,8 @@ int Listing(const ParsedArguments& args, CheckedOutput& out) {
                                 anyRow = true;
                                 out.Line(row);
                             });
-    if (const auto failed = Unread(args.operands[0], scan)) {
-        return *failed;
+    if (const auto failure = scan.Failure()) {
+        return Unread(args.operands[0], *failure);
     }
     if (!anyRow) {
         ErrorLine(NotFoundLine(ToDisplayText(region)));
@@ -223,11 +235,8 @@ int Listing(const ParsedArguments& args, CheckedOutput& out) {
 
 int Version(const ParsedArguments& args, CheckedOutput& out) {
     const VersionBanner banner = QueryDatabaseVersion(PathFromUtf8(args.operands[0]));
-    if (banner.fileMissing) {
-        return FileMissing();
-    }
-    if (banner.readError) {
-        return ReadFailed(args.operands[0], *banner.readError);
+    if (banner.failure) {
+        return Unread(args.operands[0], *banner.failure);
     }
     if (banner.caption) {
         out.Line(*banner.caption);
@@ -248,8 +257,8 @@ int Check(const ParsedArguments& args, CheckedOutput& out) {
         line.append(IsError(finding.kind) ? ": error: " : ": warning: ").append(finding.text);
         out.Line(line);
     });
-    if (const auto failed = Unread(file, result.scan)) {
-        return *failed;
+    if (const auto failure = result.scan.Failure()) {
+        return Unread(file, *failure);
     }
     std::uint64_t findings = 0;
     for (std::size_t kind = 0; kind < kCheckKindCount; ++kind) {
@@ -276,7 +285,7 @@ int Run(const std::vector<std::string>& arguments, CheckedOutput& out) {
     const ParsedArguments parsed =
         ParseArguments(std::span(arguments).subspan(1), std::span(kSubcommands));
     if (parsed.help) {
-        out.Line(kUsage.substr(0, kUsage.size() - 1));
+        out.Line(Usage());
         return kExitFound;
     }
     if (parsed.version) {
@@ -292,12 +301,12 @@ int Run(const std::vector<std::string>& arguments, CheckedOutput& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    UseBinaryStandardStreams();
-    const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    platform::UseBinaryStandardStreams();
+    const std::vector<std::string> arguments = platform::Utf8Arguments(argc, argv);
     CheckedOutput out(stdout);
     const int code = Run(arguments, out);
     if (const int error = out.Finish(); error != 0) {
-        if (IsClosedPipe(error)) {
+        if (platform::IsClosedPipe(error)) {
             EndAsClosedPipe();
         } else {
             const std::string problem =

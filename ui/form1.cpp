@@ -150,7 +150,8 @@ void Form1::LoadRegionList() {
     CallbookOverview overview = QueryRegionsAndVersion(CallbookPath(programFolder_));
     startupBanner_ = std::move(overview.version);
     // Silent about a missing or unreadable file: the banner reports it.
-    if (overview.regions.fileMissing) {
+    const std::optional<ReadFailure>& failure = overview.regions.failure;
+    if (failure && failure->missing) {
         return;
     }
     startupWithoutMembers_ = overview.Damaged();
@@ -171,7 +172,7 @@ void Form1::ShowDatabaseVersion() {
         banner = QueryDatabaseVersion(CallbookPath(programFolder_));
     }
     // A file that cannot be read through is no better than a missing one.
-    const bool unread = banner.fileMissing || banner.readError;
+    const bool unread = banner.failure.has_value();
     if (!unread && banner.caption) {
         SetCaption(controls_.Label5, FromUtf8(*banner.caption));
     }
@@ -239,12 +240,11 @@ void Form1::LookupCallsign(const QString& key) {
     const std::string_view keyView(keyBytes.constData(), static_cast<std::size_t>(keyBytes.size()));
     const LookupResult result = QueryCallsign(CallbookPath(programFolder_), keyView);
     // A read that failed part-way may have hidden the member: never "tidak ditemukan!" then.
-    if (result.outcome == LookupOutcome::FileMissing ||
-        result.outcome == LookupOutcome::ReadError) {
+    if (result.failure) {
         ShowMissingCallbook();
         return;
     }
-    if (result.outcome == LookupOutcome::Found) {
+    if (result.found) {
         for (std::size_t i = 0; i < kStatus; ++i) {
             SetBoxText(c.Data1[i], FromUtf8(result.details[i]));
         }
@@ -292,7 +292,7 @@ void Form1::ListRegionMembers(const QByteArray& region) {
     const RegionListing listing = QueryRegionMembers(
         CallbookPath(programFolder_),
         std::string_view(region.constData(), static_cast<std::size_t>(region.size())));
-    if (listing.fileMissing || listing.readError) {
+    if (listing.failure) {
         ShowMissingCallbook();
         return;
     }

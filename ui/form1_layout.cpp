@@ -11,10 +11,14 @@
 #include <QShortcut>
 #include <QTimer>
 #include <array>
+#include <string>
 
 #include "accessibility.h"
 #include "controls.h"
+#include "core/callbook_format.h"
 #include "form1.h"
+#include "queries/messages.h"
+#include "queries/search_text.h"
 #include "twips.h"
 
 namespace kalvera {
@@ -40,7 +44,8 @@ constexpr int kLightGrey = 0xE0E0E0;
 constexpr int kFooterGrey = 0xCBCDCC;
 
 constexpr char kSampleSuffix[] = "ABC";
-constexpr char kSampleNotFound[] = "QV27ABC tidak ditemukan!";
+const std::string kSampleNotFound =
+    NotFoundLine(std::string(kCallsignPrefix) + std::string(kSampleSuffix));
 
 // Client area of the design, in twips. Start-up narrows the window (Form_Load).
 constexpr int kDesignClientWidth = 9855;
@@ -48,7 +53,11 @@ constexpr int kDesignClientHeight = 6315;
 
 // Per container, front to back; windows of their own (frames, boxes, buttons, lists) before
 // what is drawn on the container's surface. The line runs from (-735, 960) to (6090, 960).
-constexpr ControlDesign kForm1Controls[] = {
+// Captions are read up to their NUL.
+static_assert(kCallsignPrefix.data()[kCallsignPrefix.size()] == '\0');
+
+// Made at start-up: the sample's not-found line is made as every other one.
+const ControlDesign kForm1Controls[] = {
     // On the window: windows of their own.
     // Combo1: region list; filled at start-up but never shown (the listing is switched off)
     {.name = "Combo1",
@@ -258,13 +267,13 @@ constexpr ControlDesign kForm1Controls[] = {
      .height = 405,
      .font = kTahoma12Bold,
      .foreground = kDarkGrey,
-     .maxLength = 3,
+     .maxLength = static_cast<int>(kSearchBoxLength),
      .accessibleName = "Suffix callsign"},
-    // Label1(7): prefix label "QV27", Label1(kPrefixLabel)
+    // Label1(7): prefix label, Label1(kPrefixLabel)
     {.name = "Label1_7",
      .kind = K::Label,
      .container = "Frame1",
-     .caption = "QV27",
+     .caption = kCallsignPrefix.data(),
      .left = 225,
      .top = 270,
      .width = 570,
@@ -275,7 +284,7 @@ constexpr ControlDesign kForm1Controls[] = {
     {.name = "Label7",
      .kind = K::Label,
      .container = "Frame1",
-     .caption = kSampleNotFound,
+     .caption = kSampleNotFound.c_str(),
      .left = 2820,
      .top = 345,
      .width = 1890,

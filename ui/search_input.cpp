@@ -1,6 +1,5 @@
 #include "search_input.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +19,7 @@ bool IsNumericText(const QString& text) {
 }
 
 QString SearchKey(const QString& suffix) {
-    const std::optional<std::string> key = SearchKeyFor(View(suffix.toUtf8()));
-    return key ? QString::fromStdString(*key) : QString();
+    return QString::fromStdString(SearchKeyFor(View(suffix.toUtf8())).callsign);
 }
 
 }  // namespace kalvera

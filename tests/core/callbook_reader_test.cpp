@@ -80,23 +80,35 @@ TEST(ReadCallbook, severalCrsBeforeTheLf_allBelongToTheLineEnd) {
     EXPECT_EQ(summary.lineEnding, LineEnding::LineFeed);
 }
 
+// The line ends are told from the whole text, in the one open of the file that each reading
+// makes: a file renamed over it meanwhile (a download) cannot mix into the reading.
 TEST(ReadCallbook, crsButNoLfAnywhere_areOldMacLineEnds) {
     TempFolder folder;
+    const testing::CountedOpens opens;
     ScanSummary summary;
     EXPECT_EQ(AllLines(folder.Write("versi: 1\rQV27A#x\r\rlast"), &summary),
               (Lines{"versi: 1", "QV27A#x", "", "last"}));
     EXPECT_EQ(summary.lineEnding, LineEnding::CarriageReturn);
     EXPECT_EQ(LinesContaining(folder.Write("a\rQV27A#x\rb"), "QV27A"), (Lines{"QV27A#x"}));
+    std::string many;
+    for (std::size_t i = 0; i < kReadChunkSize; ++i) {
+        many += "a\r";
+    }
+    EXPECT_EQ(AllLines(folder.Write(many), &summary).size(), kReadChunkSize);
+    EXPECT_EQ(summary.lineEnding, LineEnding::CarriageReturn);
+    EXPECT_EQ(opens.Count(), 3);
 }
 
 TEST(ReadCallbook, crsFirstButALfFurtherOn_keepLfLineEnds) {
     TempFolder folder;
     const std::string head = "a\r" + std::string(kReadChunkSize, 'x');
+    const testing::CountedOpens opens;
     ScanSummary summary;
     EXPECT_EQ(AllLines(folder.Write(head.substr(0, 100) + "\nb"), &summary).size(), 2u);
     EXPECT_EQ(AllLines(folder.Write(head + "\nb"), &summary), (Lines{"b"}));
     EXPECT_EQ(summary.lineEnding, LineEnding::LineFeed);
     EXPECT_EQ(summary.overlongLines, 1u);
+    EXPECT_EQ(opens.Count(), 2);
 }
 
 TEST(ReadCallbook, byteOrderMarkAtTheStart_isNotPartOfTheFirstLine) {
@@ -252,6 +264,20 @@ TEST(ReadCallbook, readFailingPartWay_isAReadErrorAndTheCutLineIsNotALine) {
                                           [](std::string_view) { return true; })
                   .result,
               ScanResult::Stopped);
+    // Failing while the line ends are still being told: no line at all.
+    std::string mac;
+    for (std::size_t i = 0; i < kReadChunkSize; ++i) {
+        mac += "a\r";
+    }
+    lines.clear();
+    EXPECT_EQ(ReadCallbook(folder.Write(mac),
+                           [&](std::string_view line) {
+                               lines.emplace_back(line);
+                               return false;
+                           })
+                  .result,
+              ScanResult::ReadError);
+    EXPECT_TRUE(lines.empty());
 }
 
 TEST(ReadCallbookLinesContaining, testHelper_fileNotReadThrough_failsTheTest) {

@@ -61,14 +61,16 @@ TEST(CheckCallbook, sampleCallbook_reportsOnlyItsDateWithoutLeadingZeros) {
               "written, not as dd-mm-yyyy");
 }
 
-// Whatever else it holds: blanks, separators, a callsign. The banner shows it.
-TEST(CheckCallbook, versionLine_isNeverAMember) {
+// A line is what its first field makes it: prose with the marker is a version line; a member
+// line with it is a member still, and the banner may show it.
+TEST(CheckCallbook, versionMarker_inAMemberLine_isReportedAndTheMemberCounts) {
     TempFolder folder;
     EXPECT_EQ(Check(folder.Write("Database versi: 2026-12-01 #3\r\n"
-                                 "QV27ABC#versi: 2#x\r\n"
-                                 "qv27abd#a#b#c#1#2026-1-1#baru versi: 3\r\n"
-                                 "QV27ABC#Budi#Jl#Kota#1#null#baru\r\n")),
-              std::vector<Seen>{});
+                                 "QV27ABC#Budi#Jl#Kota#1#null#baru\r\n"
+                                 "QV27ABC#Budi#Jl#Kota#1#null#baru versi: 3\r\n")),
+              (std::vector<Seen>{{CheckKind::MemberAsVersion, 3},
+                                 {CheckKind::DuplicateCallsign, 3},
+                                 {CheckKind::UnknownStatus, 3}}));
 }
 
 TEST(CheckCallbook, readableDateWithoutLeadingZeros_isShownAsWritten) {
@@ -91,48 +93,50 @@ TEST(CheckCallbook, readableDateWithoutLeadingZeros_isShownAsWritten) {
 TEST(CheckCallbook, everyKind_isReportedAtItsLine) {
     TempFolder folder;
     const std::string text =
-        "versi: 2026-12-01\r\n"                                  // 1
-        "QV27ABC#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"        // 2
-        "QV27abc#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"        // 3 lower case
-        " QV27ABD#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"       // 4 blank before
-        "QV27ABCD#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"       // 5 four letters
-        "QV28ABE#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"        // 6 other prefix
-        "QV27ABC#Dua#Jl#Kota Satu#1#2026-01-31#baru\r\n"         // 7 duplicate of 2
-        "QV27ABF#Budi#Jl#Kota Satu#1#2026-01-31\r\n"             // 8 six fields
-        "QV27ABG#Budi#Jl#Kota Satu#1#2025-02-30#\r\n"            // 9 impossible date
-        "QV27ABH#Budi#Jl#Kota Satu#1#2026-01-31#perpanjang\r\n"  // 10 status typo
-        "QV27ABI#Budi#Jl#KOTA SATU#1#2026-01-31#baru\r\n"        // 11 region spelling
-        "\r\n"                                                   // 12 empty
-        "QV27ABJ#Bu\0di#Jl#Kota Satu#1#2026-01-31#baru\r\n"      // 13 NUL
-        "QV27123#Budi#Jl#Kota Satu #1#2026-01-31#baru\r\n"       // 14 numeric, region blank
-        "QV27ABK#Budi#Jl#KOTA SATU#1#2026-01-31#baru\r\n"s;      // 15 that spelling again
+        "versi: 2026-12-01\r\n"                                        // 1
+        "QV27ABC#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"              // 2
+        "QV27abc#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"              // 3 lower case
+        "QV27ABC#Dua#Jl#Kota Satu#1#2026-01-31#baru\r\n"               // 4 duplicate of 2
+        "QV27ABD#Budi#Jl#Kota Satu#1#2026-01-31#baru versi: 2\r\n"     // 5 the marker
+        "\xEF\xBB\xBFQV27ABE#Budi#Jl#Kota Satu#1#2026-01-31#baru\r\n"  // 6 a pasted file
+        "QV27ABF#Budi#Jl#Kota Satu#1#2026-01-31\r\n"                   // 7 six fields
+        "Catatan: kontak #2\r\n"                                       // 8 a note
+        "QV27ABG#Budi#Jl#Kota Satu#1#2025-02-30#\r\n"                  // 9 impossible date
+        "QV27ABH#Budi#Jl#Kota Satu#1#2026-01-31#perpanjang\r\n"        // 10 status typo
+        "QV27ABI#Budi#Jl#KOTA SATU#1#2026-01-31#baru\r\n"              // 11 region spelling
+        " \t\r\n"                                                      // 12 blanks only
+        "QV27ABJ#Bu\0di#Jl#Kota Satu#1#2026-01-31#baru\r\n"            // 13 NUL
+        "QV27ABK#Budi#Jl#Kota Satu #1#2026-01-31#baru\r\n"             // 14 region blank
+        "QV27ABL#Budi#Jl#KOTA SATU#1#2026-01-31#baru\r\n"s;            // 15 that spelling
     std::vector<std::string> texts;
     const auto seen = Check(folder.Write(text), &texts);
     EXPECT_EQ(seen, (std::vector<Seen>{
                         {CheckKind::UnfindableCallsign, 3},
-                        {CheckKind::UnfindableCallsign, 4},
-                        {CheckKind::UnfindableCallsign, 5},
-                        {CheckKind::UnfindableCallsign, 6},
-                        {CheckKind::DuplicateCallsign, 7},
-                        {CheckKind::FieldCount, 8},
+                        {CheckKind::DuplicateCallsign, 4},
+                        {CheckKind::MemberAsVersion, 5},
+                        {CheckKind::UnknownStatus, 5},
+                        {CheckKind::ByteOrderMark, 6},
+                        {CheckKind::OddLine, 6},
+                        {CheckKind::FieldCount, 7},
+                        {CheckKind::OddLine, 8},
                         {CheckKind::UnreadableDate, 9},
                         {CheckKind::UnknownStatus, 10},
                         {CheckKind::RegionSpelling, 11},
                         {CheckKind::EmptyLine, 12},
                         {CheckKind::NulByte, 13},
-                        {CheckKind::UnfindableCallsign, 14},
                         {CheckKind::RegionSpelling, 14},
                         {CheckKind::RegionSpelling, 15},
                     }));
     ASSERT_EQ(texts.size(), seen.size());
-    EXPECT_NE(texts[4].find("line 2"), std::string::npos) << texts[4];
-    EXPECT_NE(texts[8].find("\"Kota Satu\" (line 2)"), std::string::npos) << texts[8];
+    EXPECT_NE(texts[1].find("line 2"), std::string::npos) << texts[1];
+    EXPECT_NE(texts[4].find("byte-order mark"), std::string::npos) << texts[4];
+    EXPECT_NE(texts[10].find("\"Kota Satu\" (line 2)"), std::string::npos) << texts[10];
 }
 
 TEST(CheckCallbook, aLineIsReportedOncePerKind) {
     TempFolder folder;
     const auto seen =
-        Check(folder.Write("versi: 1\nqv27 abcd##x#y#z#q#w#e#r\nQV27A#a#b#c#1#null#\n"
+        Check(folder.Write("versi: 1\nqv27abcd##x#y#z#q#w#e#r\nQV27A#a#b#c#1#null#\n"
                            "QV27A#a#b#c#1#null#\nQV27A#a#b#c#1#null#\n"));
     EXPECT_EQ(seen, (std::vector<Seen>{{CheckKind::UnfindableCallsign, 2},
                                        {CheckKind::FieldCount, 2},
@@ -148,30 +152,29 @@ TEST(CheckCallbook, wholeFileFindings_comeLast) {
               (std::vector<Seen>{{CheckKind::OldMacLineEnds, 0}, {CheckKind::NoVersionLine, 0}}));
     EXPECT_EQ(Check(folder.Write("versi: 1\r\r\nQV27A#a#b#c#1#null#\r\n")),
               (std::vector<Seen>{{CheckKind::DoubleCarriageReturn, 0}}));
-    EXPECT_EQ(
-        Check(folder.Write(std::string("\xFF\xFEv\0:\0", 6))),
-        (std::vector<Seen>{
-            {CheckKind::FieldCount, 1}, {CheckKind::Utf16, 0}, {CheckKind::NoVersionLine, 0}}));
+    EXPECT_EQ(Check(folder.Write(std::string("\xFF\xFEv\0:\0", 6))),
+              (std::vector<Seen>{
+                  {CheckKind::OddLine, 1}, {CheckKind::Utf16, 0}, {CheckKind::NoVersionLine, 0}}));
     const std::string overlong(kMaxLineBytes + 1, 'x');
     EXPECT_EQ(Check(folder.Write("versi: 1\n" + overlong + "\n")),
               (std::vector<Seen>{{CheckKind::OverlongLine, 2}}));
 }
 
 // A finding is one line of text whatever the field holds: a CR inside a line is data, and so
-// are other control characters and the Unicode line separator.
+// are other control characters and the Unicode line separator; a byte-order mark is shown.
 TEST(CheckCallbook, controlCharactersInAField_areShownAsEscapes) {
     TempFolder folder;
     std::vector<std::string> texts;
-    const auto seen =
-        Check(folder.Write("versi: 1\r\n"
-                           "QV27ABC#a#b#c#1#2026-01-31\r#baru\r\n"
-                           "QV27ABD#a#b#c#1#null#baru\x1B[2J\xE2\x80\xA8\xC2\x85\r\n"),
-              &texts);
+    const auto seen = Check(folder.Write("versi: 1\r\n"
+                                         "QV27ABC#a#b#c#1#2026-01-31\r#baru\r\n"
+                                         "QV27ABD#a#b#c#1#null#\xEF\xBB\xBF"
+                                         "baru\x1B[2J\xE2\x80\xA8\xC2\x85\r\n"),
+                            &texts);
     EXPECT_EQ(seen,
               (std::vector<Seen>{{CheckKind::UnreadableDate, 2}, {CheckKind::UnknownStatus, 3}}));
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_NE(texts[0].find("\"2026-01-31\\x0D\""), std::string::npos) << texts[0];
-    EXPECT_NE(texts[1].find("\"baru\\x1B[2J\\u2028\\x85\""), std::string::npos) << texts[1];
+    EXPECT_NE(texts[1].find("\"\\uFEFFbaru\\x1B[2J\\u2028\\x85\""), std::string::npos) << texts[1];
 }
 
 TEST(CheckCallbook, testHelper_fileNotReadThrough_failsTheTest) {

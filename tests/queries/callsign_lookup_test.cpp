@@ -23,7 +23,7 @@ TEST(QueryCallsign, found_fillsTheSevenBoxesAndTheColour) {
         "versi: 2026-12-01 08:00\r\n"
         "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan\r\n");
     const LookupResult result = Lookup(folder, "QV27ABC");
-    ASSERT_EQ(result.outcome, LookupOutcome::Found);
+    ASSERT_TRUE(result.found);
     EXPECT_EQ(result.details,
               (std::array<std::string, 7>{"QV27ABC", "Budi", "Jl. Melati 7", "Kab. Contoh", "0412",
                                           "31-01-2026", "PERPANJANGAN"}));
@@ -37,23 +37,17 @@ TEST(QueryCallsign, prefixOfAnotherCallsign_findsOnlyItsOwnLine) {
     EXPECT_EQ(Lookup(folder, "QV27ABC").details[1], "Panjang");
 }
 
-TEST(QueryCallsign, lowercaseCallsign_isNotFound) {
-    TempFolder folder;
-    folder.Write("qv27abc#Budi#a#b#1#null#\r\n");
-    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
-}
-
 // The key test's first half passes on another field, its second on the callsign upper-cased.
 TEST(QueryCallsign, lowercaseCallsignWithTheKeyElsewhereInTheLine_isFound) {
     TempFolder folder;
     folder.Write("qv27abc#QV27ABC#a#b#1#null#\r\n");
-    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::Found);
+    EXPECT_TRUE(Lookup(folder, "QV27ABC").found);
 }
 
 TEST(QueryCallsign, keyInsideAnotherField_isNotAMatch) {
     TempFolder folder;
     folder.Write("QV27XYZ#Teman QV27ABC#a#b#1#null#\r\n");
-    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
+    EXPECT_FALSE(Lookup(folder, "QV27ABC").found);
 }
 
 TEST(QueryCallsign, duplicateCallsign_firstLineWins) {
@@ -75,7 +69,7 @@ TEST(QueryCallsign, shortMemberLine_showsMissingFieldsEmpty) {
     TempFolder folder;
     folder.Write("QV27ABC#Budi#Jl. Kenanga\r\n");
     const LookupResult result = Lookup(folder, "QV27ABC");
-    ASSERT_EQ(result.outcome, LookupOutcome::Found);
+    ASSERT_TRUE(result.found);
     EXPECT_EQ(result.details[2], "Jl. Kenanga");
     EXPECT_EQ(result.details[3], "");
     EXPECT_FALSE(result.statusColour);
@@ -84,7 +78,7 @@ TEST(QueryCallsign, shortMemberLine_showsMissingFieldsEmpty) {
 TEST(QueryCallsign, bareprefix_matchesOnlyAFieldThatIsExactlyThePrefix) {
     TempFolder folder;
     folder.Write("QV27ABC#a#b#c#1#null#\r\n");
-    EXPECT_EQ(Lookup(folder, "QV27").outcome, LookupOutcome::NotFound);
+    EXPECT_FALSE(Lookup(folder, "QV27").found);
     folder.Write("QV27ABC#a#b#c#1#null#\r\nQV27#Prefiks#b#c#1#null#\r\n");
     EXPECT_EQ(Lookup(folder, "QV27").details[1], "Prefiks");
 }
@@ -97,9 +91,11 @@ TEST(QueryCallsign, windows1252Fields_areShownAsUtf8) {
 
 TEST(QueryCallsign, emptyOrMissingFile) {
     TempFolder folder;
-    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::FileMissing);
+    const LookupResult missing = Lookup(folder, "QV27ABC");
+    ASSERT_TRUE(missing.failure);
+    EXPECT_TRUE(missing.failure->missing);
     folder.Write("");
-    EXPECT_EQ(Lookup(folder, "QV27ABC").outcome, LookupOutcome::NotFound);
+    EXPECT_FALSE(Lookup(folder, "QV27ABC").found);
 }
 
 // Three ways an editor may save the callbook; each member must still be found, with the
@@ -115,7 +111,7 @@ TEST(QueryCallsign, editorFormats_utf16OldMacAndDoubleCr_areReadRight) {
         TempFolder folder;
         folder.Write(content);
         const LookupResult result = Lookup(folder, "QV27ABC");
-        ASSERT_EQ(result.outcome, LookupOutcome::Found);
+        ASSERT_TRUE(result.found);
         EXPECT_EQ(result.details[kStatus], "BARU");
         EXPECT_EQ(result.statusColour, kGreen);
     }
@@ -130,9 +126,11 @@ TEST(QueryCallsign, readFailingBeforeTheMember_isAReadErrorNotANotFound) {
     folder.Write(text + "QV27ZZZ#Akhir#a#b#1#null#baru\r\n");
     testing::ReadFailureAfter failure(text.size() / 2);
     const LookupResult late = Lookup(folder, "QV27ZZZ");
-    EXPECT_EQ(late.outcome, LookupOutcome::ReadError);
-    EXPECT_FALSE(late.readError.empty());
-    EXPECT_EQ(Lookup(folder, "QV2712").outcome, LookupOutcome::Found) << "before the failure";
+    ASSERT_TRUE(late.failure);
+    EXPECT_FALSE(late.failure->missing);
+    EXPECT_FALSE(late.failure->error.empty());
+    EXPECT_FALSE(late.found);
+    EXPECT_TRUE(Lookup(folder, "QV2712").found) << "before the failure";
 }
 
 }  // namespace

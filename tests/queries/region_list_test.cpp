@@ -45,7 +45,8 @@ TEST(QueryRegions, shortLineAfterAnotherRegion_addsNothing) {
 
 TEST(QueryRegions, emptyFile_givesOneEmptyEntry_missingFileNone) {
     TempFolder folder;
-    EXPECT_TRUE(QueryRegions(folder.Path() / "log.txt").fileMissing);
+    const RegionList missing = QueryRegions(folder.Path() / "log.txt");
+    EXPECT_TRUE(missing.failure && missing.failure->missing);
     EXPECT_EQ(QueryRegions(folder.Write("")).regions, (Texts{""}));
 }
 
@@ -90,7 +91,8 @@ TEST(QueryRegionMembers, emptyRegion_listsMembersWithAnEmptyRegionField) {
 
 TEST(QueryRegionMembers, missingFile) {
     TempFolder folder;
-    EXPECT_TRUE(QueryRegionMembers(folder.Path() / "log.txt", "Kota", kToday).fileMissing);
+    const RegionListing missing = QueryRegionMembers(folder.Path() / "log.txt", "Kota", kToday);
+    EXPECT_TRUE(missing.failure && missing.failure->missing);
 }
 
 TEST(QueryRegions, pastTheLimit_noNewRegionIsTaken) {
@@ -138,8 +140,8 @@ TEST(QueryRegionsAndVersion, onePass_givesWhatTheTwoQueriesGive) {
     EXPECT_TRUE(overview.hasMemberLine);
 
     const CallbookOverview missing = QueryRegionsAndVersion(folder.Path() / "absent.txt");
-    EXPECT_TRUE(missing.regions.fileMissing);
-    EXPECT_TRUE(missing.version.fileMissing);
+    EXPECT_TRUE(missing.regions.failure && missing.regions.failure->missing);
+    EXPECT_TRUE(missing.version.failure && missing.version.failure->missing);
 }
 
 TEST(QueryRegionsAndVersion, fileWithoutMembers_countsNone) {
@@ -160,7 +162,7 @@ TEST(QueryRegionMembers, regionInEitherSpelling_isListedOnceInFileOrder) {
     const std::vector<std::string> spellings{utf8, ansi};
     EXPECT_FALSE(ForEachRegionMember(file, spellings, kToday, [&](const std::string& row) {
                      rows.push_back(row.substr(0, 5));
-                 }).Failed());
+                 }).Failure());
     EXPECT_EQ(rows, (Texts{"QV27A", "QV27B", "QV27D"}));
 }
 

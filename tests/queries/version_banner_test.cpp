@@ -16,7 +16,7 @@ std::optional<std::string> Caption(std::string_view content) {
     TempFolder folder;
     const auto file = folder.Write(content);
     const VersionBanner banner = QueryDatabaseVersion(file);
-    if (banner.fileMissing || banner.readError) {
+    if (banner.failure) {
         ADD_FAILURE() << "the banner query did not read " << file << " through";
     }
     return banner.caption;
@@ -58,7 +58,8 @@ TEST(QueryDatabaseVersion, testHelper_fileNotReadThrough_failsTheTest) {
 
 TEST(QueryDatabaseVersion, missingFile) {
     TempFolder folder;
-    EXPECT_TRUE(QueryDatabaseVersion(folder.Path() / "log.txt").fileMissing);
+    const VersionBanner missing = QueryDatabaseVersion(folder.Path() / "log.txt");
+    EXPECT_TRUE(missing.failure && missing.failure->missing);
 }
 
 }  // namespace

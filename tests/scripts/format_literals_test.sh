@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Each word of the callbook format that a reader compares with stands as a string literal in
-# one production file only, core/callbook_format.h; everything else uses its name there.
+# Each word of the callbook format that a reader compares with, and the callsign prefix, stands
+# as a string literal in one production file only, core/callbook_format.h; everything else uses
+# its name there.
 # "baru" and "null" are also ordinary words of the window's texts, so for them only a literal
 # that is the word itself counts; the others count wherever a literal holds them.
 #
@@ -20,7 +21,7 @@ check() { # NAME PATTERN
         failures=$((failures + 1))
     fi
 }
-for word in 'seumur hidup' 'perpanjangan' 'invalid' '0000-00-00' 'versi: '; do
+for word in 'seumur hidup' 'perpanjangan' 'invalid' '0000-00-00' 'versi: ' 'QV27'; do
     check "$word" "\"[^\"\\n]*${word}[^\"\\n]*\""
 done
 for word in 'baru' 'null'; do

@@ -10,7 +10,8 @@
 namespace kalvera::testing {
 
 // While alive, every callbook file opened reads its real bytes up to `failAfter` and then
-// fails with an input/output error, as a failing disk or a dropped network share does.
+// fails with an input/output error, as a failing disk or a dropped network share does, however
+// often it is read from the start.
 class ReadFailureAfter {
   public:
     explicit ReadFailureAfter(std::size_t failAfter) {
@@ -31,8 +32,8 @@ class ReadFailureAfter {
   private:
     class Failing : public InputFile {
       public:
-        Failing(std::unique_ptr<InputFile> real, std::size_t left)
-            : real_(std::move(real)), left_(left) {}
+        Failing(std::unique_ptr<InputFile> real, std::size_t failAfter)
+            : real_(std::move(real)), failAfter_(failAfter), left_(failAfter) {}
         std::size_t Read(char* buffer, std::size_t size, std::error_code& error) override {
             if (left_ == 0) {
                 error = std::make_error_code(std::errc::io_error);
@@ -42,9 +43,14 @@ class ReadFailureAfter {
             left_ -= got;
             return got;
         }
+        bool Rewind(std::error_code& error) override {
+            left_ = failAfter_;
+            return real_->Rewind(error);
+        }
 
       private:
         std::unique_ptr<InputFile> real_;
+        std::size_t failAfter_;
         std::size_t left_;
     };
 };

@@ -184,6 +184,16 @@ done
 run lookup "$work/window_rule.txt" ""
 [[ $code == 1 && -z $out && $err_lines == 1 && $err == *"KEY is empty"* ]] && pass ||
     fail lookup_emptyKey_searchesNothing "exit $code" "stdout: $out" "stderr: $err"
+# The search box holds three characters: a longer suffix is never searched for, even where a
+# member has it.
+printf 'QV27ABCD#Panjang#Jl#Kota#1#null#baru\r\n' >"$work/long_suffix.txt"
+for key in abcd qv27abcd; do
+    run lookup "$work/long_suffix.txt" "$key"
+    [[ $code == 1 && -z $out && $err_lines == 1 &&
+        $err == *"is longer than the 3 characters the search box holds after QV27"* ]] && pass ||
+        fail "lookup_suffixLongerThanTheBox_searchesNothing ($key)" "exit $code" "stdout: $out" \
+            "stderr: $err"
+done
 expect lookup_wholeNumericCallsign_isFound 0 "QV27123
 Angka
 Jl
@@ -331,7 +341,7 @@ cd "$work"
 cp "$sample" sample.txt
 expect check_sampleCallbook_reportsItsDateWithoutLeadingZeros 1 "sample.txt:11: warning: valid-until date \"2027-3-7\" is not written yyyy-mm-dd; the window shows it as written, not as dd-mm-yyyy" "" -- check sample.txt
 printf 'QV27abc#a#b#Kota#1#null#\r\nQV27ABD#a#b#KOTA#1#2025-02-30#perpanjang\r\nQV27ABD#a#b#Kota#1#null#\r\n' >"$work/check.txt"
-expect check_findings_gnuFormat_exit1 1 "check.txt:1: error: callsign \"QV27abc\" has lower-case letters; the window cannot find it
+expect check_findings_gnuFormat_exit1 1 "check.txt:1: error: callsign \"QV27abc\" has letters that the search box turns into capitals as they are typed; the window cannot find it
 check.txt:2: warning: valid-until date \"2025-02-30\" is not a date (yyyy-mm-dd), null or 0000-00-00; the status may show nothing
 check.txt:2: warning: status \"perpanjang\" is not seumur hidup, perpanjangan, baru or invalid; the date decides the status
 check.txt:2: warning: region \"KOTA\" differs from \"Kota\" (line 1) only in letter case or blanks; the region list shows both

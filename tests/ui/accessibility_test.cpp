@@ -6,6 +6,7 @@
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 #include <QAccessible>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -164,27 +165,56 @@ class AccessibilityTest : public QObject {
     }
 
     // A screen reader speaks a box's text run by run: each character must lie in one, or it is
-    // left out.
-    void lineEdits_haveOneAttributeRunOverTheirText() {
+    // left out. A magnifier follows the caret by each character's rectangle on the screen.
+    // Nothing of a password is told, not even how long it is.
+    void lineEdits_tellTheirTextAndWhereEachCharacterIs() {
         QVERIFY(ShowActive(*form_));
         QVERIFY_OK(SearchFor(*form_, QStringLiteral("bgs")));
         const Form1Controls& c = form_->Controls();
+        QTest::keyClicks(c.txtCari, QStringLiteral("bgs"));
+        QCOMPARE(c.txtCari->text(), QStringLiteral("BGS"));
         for (QWidget* box :
              {static_cast<QWidget*>(c.txtCari), c.Data1[kCallsign], c.Data1[kStatus]}) {
             QAccessibleTextInterface* text = Accessible(box)->textInterface();
             QVERIFY(text);
             const int count = text->characterCount();
+            QVERIFY2(count > 0, qPrintable(box->objectName()));
+            const QRect onScreen(box->mapToGlobal(QPoint(0, 0)), box->size());
+            int left = onScreen.left() - 1;
             for (int offset = 0; offset < count; ++offset) {
                 int start = -1;
                 int end = -1;
                 text->attributes(offset, &start, &end);
                 QVERIFY2(start <= offset && offset < end, qPrintable(box->objectName()));
+                const QRect character = text->characterRect(offset);
+                QVERIFY2(
+                    !character.isEmpty() && onScreen.contains(character) && character.left() > left,
+                    qPrintable(QStringLiteral("%1 %2: (%3, %4) %5x%6 in (%7, %8) %9x%10")
+                                   .arg(box->objectName())
+                                   .arg(offset)
+                                   .arg(character.x())
+                                   .arg(character.y())
+                                   .arg(character.width())
+                                   .arg(character.height())
+                                   .arg(onScreen.x())
+                                   .arg(onScreen.y())
+                                   .arg(onScreen.width())
+                                   .arg(onScreen.height())));
+                left = character.left();
             }
             QCOMPARE(text->text(0, count), Accessible(box)->text(QAccessible::Value));
         }
         QCOMPARE(Accessible(c.Data1[kStatus])->text(QAccessible::Value), QStringLiteral("INVALID"));
         QVERIFY(Accessible(c.Data1[kStatus])->state().readOnly);
         QVERIFY(Accessible(c.txtCari)->state().editable);
+
+        QLineEdit password;
+        password.setEchoMode(QLineEdit::Password);
+        password.setText(QStringLiteral("rahasia"));
+        QAccessibleTextInterface* secret = Accessible(&password)->textInterface();
+        QVERIFY(secret);
+        QCOMPARE(secret->characterCount(), 0);
+        QCOMPARE(secret->characterRect(0), QRect());
     }
 
     // The result is announced whatever it is, the same member twice included, and stays in

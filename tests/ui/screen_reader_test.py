@@ -5,7 +5,8 @@ Run by screen_reader_test.sh inside its own X display, window manager and D-Bus 
 
 Listens on the accessibility bus as Orca does (pyatspi), types with xdotool, and checks:
 the window is activated as a frame named by its caption; the focus lands in the search box,
-labelled "QV27", with the sample selected; "bgs" typed first and Enter announce QV27BGS's
+labelled "QV27", with the sample selected, each of its characters with a rectangle on the
+screen for a magnifier; "bgs" typed first and Enter announce QV27BGS's
 details in a notification; "zzz" announces "QV27ZZZ tidak ditemukan!", and the same member
 twice is announced twice; Tab reaches the status box, labelled "Status", with its whole text;
 and no object between a focused control and the window has a window role.
@@ -27,6 +28,7 @@ WINDOW_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG}
 failures = []
 activated = []   # names of the frames that were activated
 focused = []     # (role, name, label, text, selection, window-like ancestors) per focus
+extents = []     # the screen rectangles (x, y, width, height) of its characters, per focus
 announced = []   # names of the notifications that appeared
 
 
@@ -56,6 +58,15 @@ def text_of(accessible):
     return whole, selection
 
 
+def character_extents(accessible):
+    try:
+        text = accessible.queryText()
+    except NotImplementedError:
+        return []
+    return [tuple(text.getCharacterExtents(i, pyatspi.DESKTOP_COORDS))
+            for i in range(text.characterCount)]
+
+
 def window_like_ancestors(accessible):
     """The objects with a window role between `accessible` and its top level."""
     found = []
@@ -78,6 +89,7 @@ def on_event(event):
             whole, selection = text_of(source)
             focused.append((source.getRole(), source.name, label_of(source), whole, selection,
                             window_like_ancestors(source)))
+            extents.append(character_extents(source))
         elif event.type.startswith("object:state-changed:showing") and event.detail1:
             if source.getRole() == pyatspi.ROLE_NOTIFICATION:
                 announced.append(source.name)
@@ -118,6 +130,10 @@ def main():
         check(whole == "ABC" and selection == "ABC",
               "the sample suffix stands selected: %r, %r" % (whole, selection))
         check(above == [], "no window role above the search box: %s" % above)
+        boxes = extents[len(focused) - 1]
+        check(len(boxes) == 3 and all(w > 0 and h > 0 for _, _, w, h in boxes)
+              and boxes[0][0] < boxes[1][0] < boxes[2][0],
+              "each character of the search box has its rectangle on the screen: %s" % boxes)
 
         keys("type", "--delay", "60", "bgs")
         keys("key", "Return")

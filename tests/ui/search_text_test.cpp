@@ -1,10 +1,12 @@
 // The search box's rule in the window and in the tool is one: queries/search_text upper-cases
-// every code point as QString::toUpper does, and the window's search key is built from it.
+// every code point as QString::toUpper does, and the window's search key is built from it; and
+// a callsign's letters (core/letter.h) are the letters Qt knows.
 
 #include <QList>
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include "core/letter.h"
 #include "queries/search_text.h"
 #include "search_input.h"
 
@@ -24,7 +26,7 @@ QByteArray UpperCasedByTheRule(const QString& text) {
 class SearchTextTest : public QObject {
     Q_OBJECT
   private slots:
-    void upperCase_everyCodePoint_asQtDoesIt() {
+    void upperCaseAndLetters_everyCodePoint_asQtHasThem() {
         int differences = 0;
         for (char32_t code = 0; code <= 0x10FFFF; ++code) {
             if (code >= 0xD800 && code <= 0xDFFF) {
@@ -35,6 +37,9 @@ class SearchTextTest : public QObject {
             if (UpperCasedByTheRule(text) != expected && ++differences <= 10) {
                 qWarning("U+%04X: the rule gives \"%s\", Qt \"%s\"", unsigned(code),
                          UpperCasedByTheRule(text).constData(), expected.constData());
+            }
+            if (IsLetter(code) != QChar::isLetter(code) && ++differences <= 10) {
+                qWarning("U+%04X: a letter for Qt but not here, or the other way", unsigned(code));
             }
         }
         QCOMPARE(differences, 0);

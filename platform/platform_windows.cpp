@@ -1,6 +1,3 @@
-#include "command_line.h"
-
-#ifdef _WIN32
 // windows.h first: shellapi.h relies on its types and macros.
 #include <windows.h>
 
@@ -8,17 +5,24 @@
 #include <io.h>
 #include <shellapi.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#endif
 
-namespace kalvera {
+#include "platform.h"
 
-#ifdef _WIN32
-
+namespace kalvera::platform {
 namespace {
 
 constexpr std::size_t kConsoleBufferBytes = 64 * 1024;
+
+HANDLE Handle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+void AssignLastError(std::error_code& error) {
+    error.assign(static_cast<int>(GetLastError()), std::system_category());
+}
 
 std::string ToUtf8(const wchar_t* text) {
     const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -31,6 +35,56 @@ std::string ToUtf8(const wchar_t* text) {
 }
 
 }  // namespace
+
+ReadableFile::ReadableFile(const std::filesystem::path& file, std::error_code& error)
+    : handle_(reinterpret_cast<std::intptr_t>(CreateFileW(
+          file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
+    if (!IsOpen()) {
+        AssignLastError(error);
+    }
+}
+
+ReadableFile::~ReadableFile() {
+    if (IsOpen()) {
+        CloseHandle(Handle(handle_));
+    }
+}
+
+bool ReadableFile::IsOpen() const {
+    return Handle(handle_) != INVALID_HANDLE_VALUE;
+}
+
+std::size_t ReadableFile::Read(char* buffer, std::size_t size, std::error_code& error) {
+    DWORD got = 0;
+    const DWORD wanted = static_cast<DWORD>((std::min<std::size_t>)(size, 1u << 30));
+    if (!ReadFile(Handle(handle_), buffer, wanted, &got, nullptr)) {
+        AssignLastError(error);
+        return 0;
+    }
+    return got;
+}
+
+bool ReadableFile::Rewind(std::error_code& error) {
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(Handle(handle_), start, nullptr, FILE_BEGIN)) {
+        AssignLastError(error);
+        return false;
+    }
+    return true;
+}
+
+bool IsHiddenOrSystem(const std::filesystem::path& file) {
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
+std::tm LocalTime(std::time_t instant) {
+    std::tm local{};
+    localtime_s(&local, &instant);
+    return local;
+}
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     int count = 0;
@@ -76,18 +130,9 @@ void UseBinaryStandardStreams() {
     }
 }
 
-#else
-
-std::vector<std::string> Utf8Arguments(int argc, char** argv) {
-    return std::vector<std::string>(argv, argv + argc);
+bool IsClosedPipe(int error) {
+    return (error == EPIPE || error == EINVAL) &&
+           GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
 }
 
-void UseBinaryStandardStreams() {}
-
-bool IsConsole(std::FILE*) {
-    return false;
-}
-
-#endif
-
-}  // namespace kalvera
+}  // namespace kalvera::platform

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Writes queries/upper_case_table.h: how Qt's QString::toUpper, which the window's search box
-# applies to what is typed, upper-cases each code point. The tool has no Qt, so it looks the
-# letters up there; tests/ui/search_text_test.cpp checks every code point against Qt again.
-# Run it after moving to another Qt version; it needs g++ and qt6-base-dev.
+# Writes what Qt, and so the window's search box, knows of letters, for the code without Qt:
+# queries/upper_case_table.h, how QString::toUpper upper-cases each code point (the search box
+# applies it to what is typed), and core/letter_table.h, the code points QChar::isLetter takes
+# (a callsign's letters). tests/ui/search_text_test.cpp checks every code point against Qt
+# again. Run it after moving to another Qt version; it needs g++ and qt6-base-dev.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=queries/upper_case_table.h
+letters_out=core/letter_table.h
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -15,10 +17,30 @@ cat >"$work/dump.cpp" <<'CPP'
 #include <cstdio>
 #include <vector>
 
+// Prints the runs of code points that QChar::isLetter takes, as C++ table entries.
+void PrintLetters() {
+    std::printf("inline constexpr LetterRun kLetterRuns[] = {\n");
+    for (char32_t code = 0; code <= 0x10FFFF; ++code) {
+        if (!QChar::isLetter(code)) {
+            continue;
+        }
+        const char32_t first = code;
+        while (code < 0x10FFFF && QChar::isLetter(code + 1)) {
+            ++code;
+        }
+        std::printf("    {0x%X, 0x%X},\n", unsigned(first), unsigned(code));
+    }
+    std::printf("};\n");
+}
+
 // Prints the code points that QString::toUpper changes as C++ table entries: runs of
 // single code points with one difference (every code point, or every second), then the ones
-// that become several code points.
-int main() {
+// that become several code points. With an argument, the letters instead.
+int main(int argc, char**) {
+    if (argc > 1) {
+        PrintLetters();
+        return 0;
+    }
     struct Single { char32_t from; long delta; };
     std::vector<Single> singles;
     std::vector<std::pair<char32_t, QList<uint>>> expansions;
@@ -77,7 +99,7 @@ qt_version=$(pkg-config --modversion Qt6Core)
 
 // How the window's search box upper-cases what is typed: QString::toUpper of Qt $qt_version, code
 // point by code point (full case mapping, the same in every locale). Made by
-// scripts/make_upper_case_table.sh; do not edit.
+// scripts/make_letter_tables.sh; do not edit.
 
 #include <cstdint>
 
@@ -102,7 +124,27 @@ HEADER
     echo
     echo "}  // namespace kalvera::upper_case"
 } >"$out"
+{
+    cat <<HEADER
+#pragma once
+
+// The letters of QChar::isLetter in Qt $qt_version (Unicode's general categories L*), the letters a
+// callsign may hold. Made by scripts/make_letter_tables.sh; do not edit.
+
+namespace kalvera::letters {
+
+// The code points first to last, both included.
+struct LetterRun {
+    char32_t first;
+    char32_t last;
+};
+
+HEADER
+    "$work/dump" letters
+    echo
+    echo "}  // namespace kalvera::letters"
+} >"$letters_out"
 if command -v clang-format >/dev/null; then
-    clang-format -i "$out"
+    clang-format -i "$out" "$letters_out"
 fi
-echo "Written: $out"
+echo "Written: $out $letters_out"
