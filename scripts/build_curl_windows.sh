@@ -7,7 +7,8 @@
 # as a static library that speaks plain HTTP and nothing else: the callbook's source is an
 # http:// URL, and TLS would need a library the program does not otherwise ship. About two
 # minutes on two cores; the work folder is ~/.cache/kalvera/curl-build
-# ($KALVERA_CURL_WINDOWS_WORK), its log curl-build.log there.
+# ($KALVERA_CURL_WINDOWS_WORK): Debian's source, kept to tell the stamp, and the log
+# curl-build.log; the build folder there is removed once libcurl is installed.
 #
 # A prefix that carries the stamp of this very configuration is used as it is. A prefix folder
 # is deleted and made again only when it holds this script's stamp (or is empty); any other
@@ -77,4 +78,5 @@ cmake --build "$build" -j "${KALVERA_JOBS:-$(nproc)}" >>"$log" 2>&1
 rm -rf "$prefix"
 cmake --install "$build" >>"$log" 2>&1
 printf '%s\n' "$stamp" >"$stamp_file"
+rm -rf "$build"
 echo "  libcurl for Windows built in $((SECONDS - started)) s"
