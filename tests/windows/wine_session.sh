@@ -50,7 +50,12 @@ end_server() {
 
 xvfb_pid=
 display_file=
+command_pid=
 end_session() {
+    # Interrupted: COMMAND (ctest, which ends its tests) first, then whatever Wine still runs.
+    if [[ -n $command_pid ]]; then
+        kill "$command_pid" 2>/dev/null || true
+    fi
     end_server
     if [[ -n $xvfb_pid ]]; then
         kill "$xvfb_pid" 2>/dev/null || true
@@ -98,6 +103,11 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Environm
 "$wine" regedit /S 'C:\kalvera-temp.reg' </dev/null >/dev/null 2>&1
 rm -f "$reg"
 
+# In the background, so that an interrupt (Ctrl+C) ends the session at once rather than when
+# COMMAND is done; COMMAND itself then ignores the interrupt and is ended by end_session.
+"$@" <&0 &
+command_pid=$!
 status=0
-"$@" || status=$?
+wait "$command_pid" || status=$?
+command_pid=
 exit "$status"
