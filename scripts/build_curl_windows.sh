@@ -7,7 +7,8 @@
 # as a static library that speaks HTTP and HTTPS and nothing else. TLS is Windows' own
 # (Schannel), which checks certificates against the Windows certificate store: no OpenSSL and
 # no CA bundle ship. About two minutes on two cores; the work folder is
-# ~/.cache/kalvera/curl-build ($KALVERA_CURL_WINDOWS_WORK), its log curl-build.log there.
+# ~/.cache/kalvera/curl-build ($KALVERA_CURL_WINDOWS_WORK): Debian's source, kept to tell the
+# stamp, and the log curl-build.log; the build folder there is removed once libcurl is installed.
 #
 # A prefix that carries the stamp of this very configuration is used as it is. A prefix folder
 # is deleted and made again only when it holds this script's stamp (or is empty); any other
@@ -78,4 +79,5 @@ cmake --build "$build" -j "${KALVERA_JOBS:-$(nproc)}" >>"$log" 2>&1
 rm -rf "$prefix"
 cmake --install "$build" >>"$log" 2>&1
 printf '%s\n' "$stamp" >"$stamp_file"
+rm -rf "$build"
 echo "  libcurl for Windows built in $((SECONDS - started)) s"

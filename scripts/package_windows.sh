@@ -6,10 +6,13 @@
 # build-windows/Kalvera-<version>-win64.zip, which holds one folder, Kalvera/. The zip is then
 # unpacked into a folder with a non-ASCII name and checked there under Wine once more.
 #
-# One line per step; the tools' own output goes to build-windows/package.log.
+# One line per step; the tools' own output goes to build-windows/package.log, the Windows tests'
+# to build-windows/ctest.log. The tests run in a Wine session on an X server of its own
+# (tests/windows/wine_session.sh), whatever DISPLAY says and whatever Wine ran before.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/progress.sh
+source scripts/failed_tests.sh
 repo=$PWD
 build=$repo/build-windows
 mkdir -p "$build"
@@ -28,13 +31,6 @@ on_error() {
     tail -n 40 "$log" >&2
 }
 trap on_error ERR
-wine_started=false
-stop_wine() {
-    if $wine_started; then
-        tests/windows/wine_session.sh stop "$build" || true
-    fi
-}
-trap stop_wine EXIT
 
 step "Debian packages"
 scripts/ensure_packages.sh --log "$log" \
@@ -68,13 +64,14 @@ build_seconds=$((SECONDS - build_started))
 
 step "Windows tests under Wine"
 tests_started=$SECONDS
-tests/windows/wine_session.sh start "$build"
-wine_started=true
-if ! (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300) 2>&1 |
+if ! tests/windows/wine_session.sh run "$build" \
+    ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 2>&1 |
     show_progress --own-line 3>&1 >"$build/ctest.log"; then
-    cat "$build/ctest.log" >&2
-    step_name="Windows tests under Wine"
-    false
+    trap - ERR
+    echo "FAILED: $step_name" >&2
+    show_failed_tests <"$build/ctest.log" >&2 || tail -n 40 "$build/ctest.log" >&2
+    echo "The whole test log: $build/ctest.log" >&2
+    exit 1
 fi
 grep -E '^[0-9]+% tests passed' "$build/ctest.log"
 tests_seconds=$((SECONDS - tests_started))
@@ -98,17 +95,13 @@ if [[ -e $check/Kalvera/log.txt ]]; then
     echo "The zip must not hold log.txt" >&2
     false
 fi
-wine=$(sed -n 's/^KALVERA_WINE:FILEPATH=//p' "$build/CMakeCache.txt")
-wine_env=(WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    KALVERA_WINE="$wine")
-env "${wine_env[@]}" bash tests/windows/same_output_test.sh \
-    "$build/linux-tool/bin/kalvera-callbook" "$check/Kalvera/kalvera-callbook.exe" data/log.txt \
+# shellcheck disable=SC2016  # expanded by the session's shell
+KALVERA_WINE=$(sed -n 's/^KALVERA_WINE:FILEPATH=//p' "$build/CMakeCache.txt") \
+    tests/windows/wine_session.sh run "$build" bash -c '
+        bash tests/windows/same_output_test.sh "$1" "$2/kalvera-callbook.exe" data/log.txt &&
+            bash tests/windows/window_smoke_test.sh "$2" data/log.txt "$3"' \
+    _ "$build/linux-tool/bin/kalvera-callbook" "$check/Kalvera" "$build/screenshots/zip" \
     >>"$log" 2>&1
-env "${wine_env[@]}" bash tests/windows/window_smoke_test.sh \
-    "$check/Kalvera" data/log.txt "$build/screenshots/zip" >>"$log" 2>&1
-
-tests/windows/wine_session.sh stop "$build"
-wine_started=false
 
 size=$(stat -c %s "$zip_file")
 echo "Cross-build ${build_seconds} s, tests under Wine ${tests_seconds} s, all $((SECONDS - started)) s"

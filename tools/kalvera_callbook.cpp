@@ -83,7 +83,12 @@ callbook is saved in UTF-8 or in Windows-1252.
 
 Options (anywhere after the subcommand):
   --today YYYY-MM-DD   lookup, listing: the day the status is worked out for
-                       (default: today, local time)
+                       (default: today, local time): a real date, with a
+                       four-digit year and a two-digit month and day. On the
+                       valid-until day itself a member with no stored status
+                       word has a blank status, as the window shows it
+                       (lookup: an empty line and #FFFFFF; listing: nothing
+                       after the date).
   --exact              lookup: use KEY as given, byte for byte
   --summary            check: one count per kind of finding on standard error
   -h, --help           show this text

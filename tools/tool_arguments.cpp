@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/callbook_format.h"
+
 namespace kalvera {
 namespace {
 
@@ -79,10 +81,12 @@ class Parser {
             Fail("--today: missing date");
         } else if (parsed_.today) {
             Fail("--today: given more than once");
-        } else if (const auto date = ParseCallbookDate(*value)) {
+        } else if (const auto date = ParseCallbookDate(*value);
+                   date && value->size() == kDateLength) {
+            // Only the callbook's full form, YYYY-MM-DD: its reader also takes 2026-3-7.
             parsed_.today = date;
         } else {
-            Fail("--today: not a date: " + std::string(*value));
+            Fail("--today: not a date written YYYY-MM-DD: " + std::string(*value));
         }
     }
 

@@ -96,10 +96,12 @@ expect version_afterSubcommand_printsProjectVersion 0 "kalvera-callbook $project
 
 expect_usage_error usage_noArguments "missing subcommand" --
 expect_usage_error usage_unknownSubcommand "unknown subcommand: LOOKUP" -- LOOKUP "$sample" abc
-expect_usage_error usage_badDate "--today: not a date: 2026-13-01" -- \
+expect_usage_error usage_badDate "--today: not a date written YYYY-MM-DD: 2026-13-01" -- \
     lookup "$sample" abc --today 2026-13-01
-expect_usage_error usage_badDateWithEquals "--today: not a date: besok" -- \
+expect_usage_error usage_badDateWithEquals "--today: not a date written YYYY-MM-DD: besok" -- \
     listing "$sample" Kota --today=besok
+expect_usage_error usage_dateWithoutLeadingZeros \
+    "--today: not a date written YYYY-MM-DD: 2026-2-3" -- lookup "$sample" abc --today 2026-2-3
 expect_usage_error usage_todayWithoutDate "--today: missing date" -- lookup "$sample" abc --today
 expect_usage_error usage_todayTwice "--today: given more than once" -- \
     lookup "$sample" abc --today 2026-01-01 --today 2026-01-02

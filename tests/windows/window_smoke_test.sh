@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # window_smoke_test.sh PROGRAM_FOLDER SAMPLE_CALLBOOK SCREENSHOT_FOLDER
-# Kalvera.exe, run under Wine on an X server (Xvfb unless $DISPLAY is set) from a copy of
+# Kalvera.exe, run under Wine on the Wine session's X server from a copy of
 # PROGRAM_FOLDER (Kalvera.exe with its DLLs and plugins) in a folder whose name holds accented
 # and Cyrillic letters, with the sample callbook beside it:
 # - its window appears with the caption "Callbook KORA Wirasena (Versi Offline 1.0)";
 # - the callbook beside the executable is read: a suffix typed into the search box and Enter
 #   show the member (the name box's text is copied out through the clipboard and compared);
 # - screenshots of the window before and after the lookup go to SCREENSHOT_FOLDER.
-# Needs $KALVERA_WINE, a started Wine (wine_session.sh), xdotool, xclip and ImageMagick.
+# Needs $KALVERA_WINE, xdotool, xclip and ImageMagick, and runs inside a Wine session
+# (wine_session.sh run), whose desktop was started on the X server the window is to appear on.
 set -u
 source_folder=$(realpath "$1")
 sample=$(realpath "$2")
 shots=$(mkdir -p "$3" && realpath "$3")
 
 if [[ -z ${DISPLAY:-} ]]; then
-    exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@"
+    echo "FAIL no DISPLAY: run this inside tests/windows/wine_session.sh run"
+    exit 1
 fi
 
 work=$(mktemp -d)

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# wine_session_test.sh WINE_SESSION FOLDER
+# A Wine session started with no DISPLAY, right after a server of its prefix was left up by a
+# start without a display (whose desktop has no graphics driver), creates windows: Wine's own
+# notepad shows its window on the session's X server. Afterwards nothing of the session is left
+# outside FOLDER: no server, no server folder, nothing in the home folder. Uses a prefix of its
+# own in FOLDER (set up on the first run).
+set -u
+session=$1
+folder=$(mkdir -p "$2" && cd "$2" && pwd)
+unset DISPLAY
+export WINEPREFIX=$folder/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+    HOME=$folder/wine-home
+mkdir -p "$HOME"
+wine=/usr/lib/wine/wine64
+[[ -x $wine ]] || wine="$(command -v wine64 || command -v wine)"
+wineserver=/usr/lib/wine/wineserver64
+[[ -x $wineserver ]] || wineserver="$(command -v wineserver)"
+# Should the session not end the leftover, it is ended here.
+leftover() {
+    [[ -e $WINEPREFIX/wineserver ]] || return 0
+    "$wineserver" -k </dev/null >/dev/null 2>&1
+    rm -rf "${TMPDIR:-/tmp}/$(cat "$WINEPREFIX/wineserver")" "$WINEPREFIX/wineserver"
+}
+trap leftover EXIT
+failures=0
+passes=0
+
+# The leftover: a server kept up, and its desktop, started with no display.
+("$wineserver" -p 600; "$wine" cmd /c ver) </dev/null >/dev/null 2>&1
+server_folder=${TMPDIR:-/tmp}/$(cat "$WINEPREFIX/wineserver")
+
+home=$folder/caller-home
+rm -rf "$home"
+mkdir -p "$home"
+# shellcheck disable=SC2016  # expanded by the session's shell
+HOME=$home "$session" run "$folder" bash -c '
+    "$1" notepad </dev/null >/dev/null 2>&1 &
+    timeout 60 xdotool search --sync --name "Notepad\$" >/dev/null' _ "$wine"
+status=$?
+if [[ $status == 0 ]]; then
+    passes=$((passes + 1))
+else
+    echo "FAIL withoutDisplay_afterLeftoverServer_createsWindows: no notepad window (exit $status)"
+    failures=$((failures + 1))
+fi
+left=$(
+    [[ -e $server_folder ]] && echo "$server_folder"
+    [[ -e $WINEPREFIX/wineserver ]] && echo "$WINEPREFIX/wineserver"
+    find "$home" -mindepth 1 -maxdepth 2
+)
+if [[ -z $left ]]; then
+    passes=$((passes + 1))
+else
+    echo "FAIL end_leavesNothingOutsideFolder: ${left//$'\n'/ }"
+    failures=$((failures + 1))
+fi
+
+echo "$passes passed, $failures failed"
+[[ $failures == 0 ]]
