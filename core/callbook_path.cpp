@@ -3,7 +3,7 @@
 #include <string>
 #include <system_error>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 namespace kalvera {
 

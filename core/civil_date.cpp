@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "callbook_format.h"
-#include "platform/platform.h"
+#include "platform.h"
 
 namespace kalvera {
 namespace {

@@ -1,6 +1,6 @@
 #include "input_file.h"
 
-#include "platform/platform.h"
+#include "platform.h"
 
 namespace kalvera {
 namespace {

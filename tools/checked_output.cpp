@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "platform/platform.h"
+#include "core/platform.h"
 
 namespace kalvera {
 

@@ -1,6 +1,5 @@
 #include "callbook_updater.h"
 
-#include <QFile>
 #include <QMetaMethod>
 #include <algorithm>
 #include <cctype>
@@ -99,11 +98,9 @@ void CallbookUpdater::SetTimeouts(const DownloadTimeouts& timeouts) {
 }
 
 void CallbookUpdater::TrustOnlyForTesting(const QString& pemFile) {
-#ifdef _WIN32
-    trusted_ = pemFile.toStdString();  // libcurl's Schannel reads the name as UTF-8
-#else
-    trusted_ = QFile::encodeName(pemFile).toStdString();
-#endif
+    // UTF-8 everywhere: libcurl's Schannel reads the name as UTF-8, and Qt names files on
+    // the other systems in UTF-8.
+    trusted_ = pemFile.toStdString();
 }
 
 bool CallbookUpdater::Start(const QUrl& source, const QString& localFile) {

@@ -3,6 +3,9 @@
 #include <QString>
 #include <cstdint>
 #include <string_view>
+#include <system_error>
+
+#include "core/platform.h"
 
 namespace kalvera {
 
@@ -44,13 +47,11 @@ class PendingCallbook {
     QString FileName() const { return fileName_; }
 
   private:
-    bool Fail(const char* step, long systemError);
-    bool Create(const QString& name, bool& nameTaken);
-    void Close();
+    bool Fail(const char* step, const std::error_code& error);
 
     QString callbookFile_;
     QString fileName_;
-    std::intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
+    platform::HeldFile file_;
     WriteProblem problem_ = WriteProblem::None;
     QString error_;
     bool installed_ = false;

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -38,6 +39,62 @@ class ReadableFile {
   private:
     std::intptr_t handle_;  // a file descriptor, or a Windows HANDLE
 };
+
+// A new file, written whole and then renamed over `target` in one step, or removed; `target`
+// itself is never opened for writing. While this object holds the file it is open, and on
+// POSIX locked (flock); on Windows its handle does not share deletion. Either way
+// RemoveIfUnheld in another copy of the program leaves it alone, however long it waits.
+class HeldFile {
+  public:
+    enum class Creation {
+        Created,
+        // A file of that name exists, or another copy's cleanup took the new file before it
+        // was held: another name may do.
+        NameTaken,
+        Failed,
+    };
+
+    explicit HeldFile(std::filesystem::path target);
+    // Closes the file and leaves it where it is.
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    // Creates `file`, which must not exist yet, beside the target; on POSIX it takes the
+    // target's permissions, when there is a target. `error` says why it failed or the name
+    // was taken.
+    Creation Create(const std::filesystem::path& file, std::error_code& error);
+    bool Write(std::string_view bytes, std::error_code& error);
+    // Puts the file's data on disk.
+    bool Sync(std::error_code& error);
+    // Renames the file, synced before, over the target in one step and makes the rename
+    // itself durable. When the rename failed, Remove takes the file away.
+    bool Replace(std::error_code& error);
+    // Removes the file unless it replaced the target.
+    void Remove();
+
+  private:
+    void Close();
+
+    std::filesystem::path target_;
+    std::filesystem::path file_;  // empty while there is none
+    std::intptr_t handle_ = -1;   // a file descriptor, or a Windows HANDLE
+};
+
+// Removes `file` when it is a regular file (never a link, a folder or a FIFO) that no
+// HeldFile holds: one that was left by a program killed midway. True when it was removed.
+bool RemoveIfUnheld(const std::filesystem::path& file);
+
+// Makes a rename in `folder` survive a power cut (POSIX: fsync of the folder). Windows has
+// nothing to do here: HeldFile asks its rename to write through.
+bool SyncFolder(const std::filesystem::path& folder);
+
+// Whether `error`, from a HeldFile, means that the disk is full or the user's quota used up.
+bool IsDiskFull(const std::error_code& error);
+
+// What the system says `error`, from a HeldFile, means, in the encoding of the system's
+// messages; for logs.
+std::string ErrorText(const std::error_code& error);
 
 // Windows marks files hidden or system, and Explorer does not show them; elsewhere no file is.
 bool IsHiddenOrSystem(const std::filesystem::path& file);

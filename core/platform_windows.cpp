@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 #include "platform.h"
 
@@ -72,6 +73,103 @@ bool ReadableFile::Rewind(std::error_code& error) {
         return false;
     }
     return true;
+}
+
+HeldFile::HeldFile(std::filesystem::path target) : target_(std::move(target)) {}
+
+HeldFile::~HeldFile() {
+    Close();
+}
+
+HeldFile::Creation HeldFile::Create(const std::filesystem::path& file, std::error_code& error) {
+    // No FILE_SHARE_DELETE: nobody can delete the file while it is held.
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD failure = GetLastError();
+        error.assign(static_cast<int>(failure), std::system_category());
+        return failure == ERROR_FILE_EXISTS || failure == ERROR_ALREADY_EXISTS ? Creation::NameTaken
+                                                                               : Creation::Failed;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    file_ = file;
+    return Creation::Created;
+}
+
+bool HeldFile::Write(std::string_view bytes, std::error_code& error) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const auto size = static_cast<DWORD>((std::min<std::size_t>)(bytes.size(), 1u << 30));
+        if (WriteFile(Handle(handle_), bytes.data(), size, &written, nullptr) == 0) {
+            AssignLastError(error);
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+bool HeldFile::Sync(std::error_code& error) {
+    if (FlushFileBuffers(Handle(handle_)) == 0) {
+        AssignLastError(error);
+        return false;
+    }
+    return true;
+}
+
+bool HeldFile::Replace(std::error_code& error) {
+    // A file held open cannot be renamed, so it is closed first; a cleanup in another copy of
+    // the program could take it only in that instant, and then the rename fails and nothing
+    // is replaced. Write-through: the rename is on disk when the call returns.
+    Close();
+    if (MoveFileExW(file_.c_str(), target_.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        AssignLastError(error);
+        return false;
+    }
+    file_.clear();
+    return true;
+}
+
+void HeldFile::Remove() {
+    if (file_.empty()) {
+        return;
+    }
+    Close();
+    DeleteFileW(file_.c_str());
+    file_.clear();
+}
+
+void HeldFile::Close() {
+    if (handle_ != -1) {
+        CloseHandle(Handle(handle_));
+        handle_ = -1;
+    }
+}
+
+// A file a live download holds open cannot be deleted: its handle does not share deletion.
+bool RemoveIfUnheld(const std::filesystem::path& file) {
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    constexpr DWORD kNotAFile =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotAFile) == 0 &&
+           DeleteFileW(file.c_str()) != 0;
+}
+
+bool SyncFolder(const std::filesystem::path&) {
+    return true;
+}
+
+bool IsDiskFull(const std::error_code& error) {
+    constexpr int kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED; MinGW lacks it
+    const int value = error.value();
+    return error.category() == std::system_category() &&
+           (value == ERROR_DISK_FULL || value == ERROR_HANDLE_DISK_FULL ||
+            value == kDiskQuotaExceeded);
+}
+
+std::string ErrorText(const std::error_code& error) {
+    return "Windows error " + std::to_string(error.value());
 }
 
 bool IsHiddenOrSystem(const std::filesystem::path& file) {
