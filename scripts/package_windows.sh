@@ -8,7 +8,7 @@
 #
 # One line per step; the tools' own output goes to build-windows/package.log, the Windows tests'
 # to build-windows/ctest.log. The tests run in a Wine session on an X server of its own
-# (tests/windows/wine_session.sh), whatever DISPLAY says and whatever Wine ran before.
+# (scripts/wine_session.sh), whatever DISPLAY says and whatever Wine ran before.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/progress.sh
@@ -64,7 +64,7 @@ build_seconds=$((SECONDS - build_started))
 
 step "Windows tests under Wine"
 tests_started=$SECONDS
-if ! tests/windows/wine_session.sh run "$build" \
+if ! scripts/wine_session.sh run "$build" \
     ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 2>&1 |
     show_progress --own-line 3>&1 >"$build/ctest.log"; then
     trap - ERR
@@ -97,7 +97,7 @@ if [[ -e $check/Kalvera/log.txt ]]; then
 fi
 # shellcheck disable=SC2016  # expanded by the session's shell
 KALVERA_WINE=$(sed -n 's/^KALVERA_WINE:FILEPATH=//p' "$build/CMakeCache.txt") \
-    tests/windows/wine_session.sh run "$build" bash -c '
+    scripts/wine_session.sh run "$build" bash -c '
         bash tests/windows/same_output_test.sh "$1" "$2/kalvera-callbook.exe" data/log.txt &&
             bash tests/windows/window_smoke_test.sh "$2" data/log.txt "$3"' \
     _ "$build/linux-tool/bin/kalvera-callbook" "$check/Kalvera" "$build/screenshots/zip" \

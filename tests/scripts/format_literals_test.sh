@@ -7,19 +7,15 @@
 #
 #   format_literals_test.sh SOURCE_DIR
 set -u
+source "$(dirname "$0")/../support/checks.sh"
 cd "$1" || exit 1
-failures=0
-checked=0
 check() { # NAME PATTERN
-    checked=$((checked + 1))
     # Lines of code only: a comment may name the word.
     local files
     files=$(grep -rnP "$2" --include='*.cpp' --include='*.h' core queries update ui tools app |
         grep -vP '^[^:]+:\d+:\s*//' | cut -d: -f1 | sort -u)
-    if [[ $files != core/callbook_format.h ]]; then
-        echo "FAIL \"$1\" stands as a literal in: ${files:-no file}"
-        failures=$((failures + 1))
-    fi
+    [[ $files == core/callbook_format.h ]] && pass ||
+        fail "\"$1\" stands as a literal in: ${files:-no file}"
 }
 for word in 'seumur hidup' 'perpanjangan' 'invalid' '0000-00-00' 'versi: ' 'QV27'; do
     check "$word" "\"[^\"\\n]*${word}[^\"\\n]*\""
@@ -27,5 +23,4 @@ done
 for word in 'baru' 'null'; do
     check "$word" "\"${word}\""
 done
-echo "$((checked - failures)) passed, $failures failed"
-[[ $failures == 0 ]]
+finish

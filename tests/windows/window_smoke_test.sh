@@ -8,65 +8,41 @@
 #   show the member (the name box's text is copied out through the clipboard and compared);
 # - screenshots of the window before and after the lookup go to SCREENSHOT_FOLDER.
 # Needs $KALVERA_WINE, xdotool, xclip and ImageMagick, and runs inside a Wine session
-# (wine_session.sh run), whose desktop was started on the X server the window is to appear on.
+# (scripts/wine_session.sh run), whose desktop was started on the X server the window is to
+# appear on.
 set -u
+source "$(dirname "$0")/../support/checks.sh"
 source_folder=$(realpath "$1")
 sample=$(realpath "$2")
 shots=$(mkdir -p "$3" && realpath "$3")
-
-if [[ -z ${DISPLAY:-} ]]; then
-    echo "FAIL no DISPLAY: run this inside tests/windows/wine_session.sh run"
-    exit 1
-fi
-
-work=$(mktemp -d)
-wine_pid=
+[[ -n ${DISPLAY:-} ]] || { fail noDisplay "run this inside scripts/wine_session.sh run" && exit 1; }
 cleanup() {
-    [[ -n $wine_pid ]] && kill "$wine_pid" 2>/dev/null
+    [[ -n ${wine_pid:-} ]] && kill "$wine_pid" 2>/dev/null
     wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-passes=0
-pass() { passes=$((passes + 1)); }
-fail() {
-    echo "FAIL $1"
-    failures=$((failures + 1))
 }
 
 folder="$work/Dédé Пример/Kalvera"
 mkdir -p "$folder"
 cp "$source_folder/Kalvera.exe" "$source_folder"/*.dll "$folder/"
 for plugins in platforms imageformats styles; do
-    if [[ -d $source_folder/$plugins ]]; then
-        mkdir -p "$folder/$plugins"
-        cp "$source_folder/$plugins"/*.dll "$folder/$plugins/"
-    fi
+    mkdir -p "$folder/$plugins"
+    cp "$source_folder/$plugins"/*.dll "$folder/$plugins/"
 done
 rm -f "$folder/platforms/qoffscreen.dll"
 cp "$sample" "$folder/log.txt"
-
-caption='Callbook KORA Wirasena (Versi Offline 1.0)'
-caption_pattern='^Callbook KORA Wirasena \(Versi Offline 1\.0\)$'
 
 # Started from another folder: the callbook must be found beside the executable, not in the
 # working folder. The window platform is Windows' own, not the tests' offscreen one.
 (cd "$work" && exec env -u WINEQT_QPA_PLATFORM "$KALVERA_WINE" "$folder/Kalvera.exe") \
     >"$shots/kalvera-wine.log" 2>&1 &
 wine_pid=$!
-
-window=
-for _ in $(seq 1 120); do
-    window=$(xdotool search --name "$caption_pattern" 2>/dev/null | head -n 1)
-    [[ -n $window ]] && break
-    sleep 0.5
-done
+window=$(timeout 60 xdotool search --sync --name \
+    '^Callbook KORA Wirasena \(Versi Offline 1\.0\)$' 2>/dev/null | head -n 1)
 if [[ -z $window ]]; then
-    fail "window_appearsWithCaption: no window \"$caption\" within 60 s"
     import -window root "$shots/kalvera-wine-nowindow.png"
-    echo "$passes passed, $failures failed"
-    exit 1
+    fail window_appearsWithCaption "no window within 60 s"
+    finish
+    exit
 fi
 pass
 sleep 2 # first paint
@@ -88,11 +64,5 @@ printf '' | xclip -selection clipboard
 xdotool key --window "$window" shift+Tab shift+Tab shift+Tab ctrl+a ctrl+c
 sleep 1
 name=$(xclip -o -selection clipboard 2>/dev/null)
-if [[ $name == "Budi Santoso" ]]; then
-    pass
-else
-    fail "lookup_typedSuffix_showsMember: the name box holds \"$name\", want \"Budi Santoso\""
-fi
-
-echo "$passes passed, $failures failed"
-[[ $failures == 0 ]]
+[[ $name == "Budi Santoso" ]] && pass || fail lookup_typedSuffix_showsMember "name box: \"$name\""
+finish

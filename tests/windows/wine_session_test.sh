@@ -6,25 +6,21 @@
 # outside FOLDER: no server, no server folder, nothing in the home folder. Uses a prefix of its
 # own in FOLDER (set up on the first run).
 set -u
+source "$(dirname "$0")/../support/checks.sh"
 session=$1
 folder=$(mkdir -p "$2" && cd "$2" && pwd)
 unset DISPLAY
 export WINEPREFIX=$folder/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
     HOME=$folder/wine-home
 mkdir -p "$HOME"
-wine=/usr/lib/wine/wine64
-[[ -x $wine ]] || wine="$(command -v wine64 || command -v wine)"
-wineserver=/usr/lib/wine/wineserver64
-[[ -x $wineserver ]] || wineserver="$(command -v wineserver)"
+wine=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)
+wineserver=$(command -v /usr/lib/wine/wineserver64 wineserver | head -n 1)
 # Should the session not end the leftover, it is ended here.
-leftover() {
+cleanup() {
     [[ -e $WINEPREFIX/wineserver ]] || return 0
     "$wineserver" -k </dev/null >/dev/null 2>&1
     rm -rf "${TMPDIR:-/tmp}/$(cat "$WINEPREFIX/wineserver")" "$WINEPREFIX/wineserver"
 }
-trap leftover EXIT
-failures=0
-passes=0
 
 # The leftover: a server kept up, and its desktop, started with no display.
 ("$wineserver" -p 600; "$wine" cmd /c ver) </dev/null >/dev/null 2>&1
@@ -38,23 +34,12 @@ HOME=$home "$session" run "$folder" bash -c '
     "$1" notepad </dev/null >/dev/null 2>&1 &
     timeout 60 xdotool search --sync --name "Notepad\$" >/dev/null' _ "$wine"
 status=$?
-if [[ $status == 0 ]]; then
-    passes=$((passes + 1))
-else
-    echo "FAIL withoutDisplay_afterLeftoverServer_createsWindows: no notepad window (exit $status)"
-    failures=$((failures + 1))
-fi
+[[ $status == 0 ]] && pass ||
+    fail withoutDisplay_afterLeftoverServer_createsWindows "no notepad window (exit $status)"
 left=$(
     [[ -e $server_folder ]] && echo "$server_folder"
     [[ -e $WINEPREFIX/wineserver ]] && echo "$WINEPREFIX/wineserver"
     find "$home" -mindepth 1 -maxdepth 2
 )
-if [[ -z $left ]]; then
-    passes=$((passes + 1))
-else
-    echo "FAIL end_leavesNothingOutsideFolder: ${left//$'\n'/ }"
-    failures=$((failures + 1))
-fi
-
-echo "$passes passed, $failures failed"
-[[ $failures == 0 ]]
+[[ -z $left ]] && pass || fail end_leavesNothingOutsideFolder "$left"
+finish
