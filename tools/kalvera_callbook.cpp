@@ -172,9 +172,13 @@ int Lookup(const ParsedArguments& args, CheckedOutput& out) {
     const std::string& typed = args.operands[1];
     const std::filesystem::path file = PathFromUtf8(args.operands[0]);
     const CivilDate today = args.today.value_or(LocalToday());
-    const TypedLookup lookup =
-        args.exact ? TypedLookup{{typed, SearchRefusal::None}, QueryCallsign(file, typed, today)}
-                   : LookUpTyped(file, typed, today);
+    TypedLookup lookup;
+    if (args.exact) {
+        lookup.search.callsign = typed;
+        lookup.result = QueryCallsign(file, typed, today);
+    } else {
+        lookup = LookUpTyped(file, typed, today);
+    }
     if (lookup.search.refusal != SearchRefusal::None) {
         ErrorLine(std::string(kProgramName) + ": " + Refused(typed, lookup.search.refusal));
         return kExitNotFound;
