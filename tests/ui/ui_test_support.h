@@ -74,10 +74,10 @@ inline Done SearchFor(Form1& form, const QString& suffix) {
     return {};
 }
 
-inline bool ShowActive(Form1& form) {
-    form.show();
-    QApplication::setActiveWindow(&form);
-    return QTest::qWaitForWindowActive(&form);
+inline bool ShowActive(QWidget& window) {
+    window.show();
+    QApplication::setActiveWindow(&window);
+    return QTest::qWaitForWindowActive(&window);
 }
 
 struct [[nodiscard]] PopUpSeen {

@@ -70,15 +70,9 @@ QDateTime StartupClock() {
 }
 
 // What the steps noted, the screen reader was told and the message boxes said, in order.
-QStringList& Notes() {
-    static QStringList notes;
-    return notes;
-}
+QStringList notes;
 
-bool Updating() {
-    const QByteArray update = qgetenv("KALVERA_UPDATE_GOLDENS");
-    return !update.isEmpty() && update != "0";
-}
+const bool kUpdating = qEnvironmentVariableIntValue("KALVERA_UPDATE_GOLDENS") != 0;
 
 template <typename E>
 QString Key(E value) {
@@ -98,15 +92,13 @@ QString Quoted(QString text) {
 // A notification is spoken as it appears (AT-SPI) or as its value changes (UI Automation).
 void Record(QAccessibleEvent* event) {
     const QAccessibleInterface* object = event->accessibleInterface();
+    const auto* change = dynamic_cast<QAccessibleValueChangeEvent*>(event);
     if (event->type() == QAccessible::Focus) {
-        Notes() << QStringLiteral("told focus: ") + event->object()->objectName();
+        notes << QStringLiteral("told focus: ") + event->object()->objectName();
     } else if (object && object->role() == QAccessible::Notification &&
-               event->type() == QAccessible::ObjectShow) {
-        Notes() << QStringLiteral("shown: ") + Quoted(object->text(QAccessible::Name));
-    } else if (object && object->role() == QAccessible::Notification &&
-               event->type() == QAccessible::ValueChanged) {
-        const QString said = static_cast<QAccessibleValueChangeEvent*>(event)->value().toString();
-        Notes() << QStringLiteral("valued: ") + Quoted(said);
+               (change || event->type() == QAccessible::ObjectShow)) {
+        notes << Key(event->type()) + ": " +
+                     Quoted(change ? change->value().toString() : object->text(QAccessible::Name));
     }
 }
 
@@ -115,19 +107,11 @@ void Record(QAccessibleEvent* event) {
 // window stands, which they say is centred.
 QString Describe(QWidget* w) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-    const QWidget* container = w->isWindow() ? w : w->parentWidget();
     const TwipsRect r = GeometryTwips(w);
-    QString d = w->isWindow() ? QString() : QStringLiteral("@%1,%2 ").arg(r.left).arg(r.top);
+    QString d =
+        w->isWindow() ? QStringLiteral("window") : QStringLiteral("@%1,%2").arg(r.left).arg(r.top);
     if (!qobject_cast<QLabel*>(w)) {
-        d += QStringLiteral("%1x%2").arg(r.width).arg(r.height);
-    }
-    const bool box = qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractScrollArea*>(w);
-    for (const auto& [key, role] : {std::pair{"fg", box ? QPalette::Text : QPalette::WindowText},
-                                    std::pair{"bg", box ? QPalette::Base : QPalette::Window}}) {
-        const QColor colour = w->palette().color(QPalette::Active, role);
-        if (colour != container->palette().color(QPalette::Active, role)) {
-            d += QStringLiteral(" %1=%2").arg(key, colour.name());
-        }
+        d += QStringLiteral(" %1x%2").arg(r.width).arg(r.height);
     }
     const QPoint offCentre =
         w->frameGeometry().center() - w->screen()->availableGeometry().center();
@@ -135,8 +119,7 @@ QString Describe(QWidget* w) {
         {!w->isVisibleTo(w->parentWidget()), " hidden"},
         {w->isMinimized(), " minimized"},
         {w->isWindow() && w->isVisible() && offCentre.manhattanLength() <= 2, " centred"},
-        {w->windowFlags().testFlag(Qt::WindowMinimizeButtonHint), " minimize-button"},
-        {w->windowFlags().testFlag(Qt::WindowMaximizeButtonHint), " maximize-button"},
+        {w->isWindow() && (w->windowFlags() & Qt::WindowMinMaxButtonsHint), " min-max-buttons"},
         {!w->isEnabled(), " disabled"},
         {w->window()->focusWidget() == w, " focus"},
         {w->cursor().shape() == Qt::PointingHandCursor, " hand"},
@@ -177,15 +160,13 @@ QMap<QString, QString> Snapshot(Form1& form) {
     return controls;
 }
 
-// Notes how many pixels of the window as the next repaint shows it differ from the golden image
-// `name` by more than the rounding of the painter's CPU-specific blending, when any do.
-void CompareWithImage(Form1& form, const QString& name) {
+// Notes how many pixels of a window as it is drawn now differ from the golden image `name` by more
+// than the rounding of the painter's CPU-specific blending, when any do.
+void CompareWithImage(QWidget& window, const QString& name) {
     if (!KALVERA_COMPARE_IMAGES) {
         return;
     }
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-    const QImage actual = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage actual = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QString golden = QStringLiteral(KALVERA_GOLDEN_DIR "/%1.png").arg(name);
     const QImage expected = QImage(golden).convertToFormat(QImage::Format_RGB32);
     int differing = expected.size() == actual.size() ? 0 : -1;
@@ -196,22 +177,14 @@ void CompareWithImage(Form1& form, const QString& name) {
         differing += std::max({std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
                                std::abs(qBlue(a) - qBlue(e))}) > 8;
     }
-    if (differing != 0 && !Updating()) {
-        Notes() << QStringLiteral("%1 pixels (-1: its size) differ from %2; fonts-wine installed?")
-                       .arg(differing)
-                       .arg(golden);
+    if (differing != 0 && !kUpdating) {
+        notes << QStringLiteral("%1 pixels (-1: its size) differ from %2; fonts-wine installed?")
+                     .arg(differing)
+                     .arg(golden);
     }
     if (differing != 0) {
-        actual.save(Updating() ? golden
-                               : QStringLiteral(KALVERA_GOLDEN_OUT_DIR "/") + name + ".png");
-    }
-}
-
-void Activate(QWidget& window) {
-    window.show();
-    QApplication::setActiveWindow(&window);
-    if (!QTest::qWaitForWindowActive(&window)) {
-        qFatal("%s did not become the active window", qPrintable(window.objectName()));
+        actual.save(kUpdating ? golden
+                              : QStringLiteral(KALVERA_GOLDEN_OUT_DIR "/") + name + ".png");
     }
 }
 
@@ -219,29 +192,22 @@ void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(QApplication::focusWidget(), key, modifiers);
 }
 
-// Notes the pop-up menu that `open` opens, if any: where it stands against Menu's bottom-left
-// corner and its items, the highlighted one in brackets; Escape closes it.
-void NoteMenu(Form1& form, const std::function<void()>& open) {
-    const PopUpSeen seen = WithPopUp(open, [&form](QMenu* menu) {
+// Notes the pop-up menu that `open` opens, if any, and where it stands against Menu's
+// bottom-left corner, and compares it with `image`; Escape closes it.
+void NoteMenu(Form1& form, const char* image, const std::function<void()>& open) {
+    const PopUpSeen seen = WithPopUp(open, [&form, image](QMenu* menu) {
         const QLabel* label = form.Controls().Label6;
         const QPoint at = menu->pos() - label->mapToGlobal(QPoint(0, label->height()));
-        QStringList items;
-        for (const QAction* action : menu->actions()) {
-            const QString caption = action->isSeparator() ? QStringLiteral("-") : action->text();
-            items << (action == menu->activeAction() ? '[' + caption + ']' : caption);
-        }
-        Notes() << QStringLiteral("menu at %1,%2 from Menu's corner: ").arg(at.x()).arg(at.y()) +
-                       items.join(QStringLiteral(" | "));
+        notes << QStringLiteral("menu at %1,%2 from Menu's corner").arg(at.x()).arg(at.y());
+        CompareWithImage(*menu, QString::fromLatin1(image));
         QTest::keyClick(menu, Qt::Key_Escape);
         return false;
     });
-    if (!seen.opened) {
-        Notes() << QStringLiteral("no menu");
-    }
+    notes << QStringLiteral("a menu opened: %1").arg(seen.opened);
 }
 
 void Choose(Form1& form, const char* item) {
-    Notes() << QStringLiteral("%1 chosen: %2").arg(item).arg(ChooseFromMenu(form, item).chosen);
+    notes << QStringLiteral("%1 chosen: %2").arg(item).arg(ChooseFromMenu(form, item).chosen);
 }
 
 // Types into the control with the focus: \t Tab, \v Shift+Tab, \b Backspace, \r Enter, \x1b
@@ -251,12 +217,13 @@ void Type(const char* keys) {
 }
 
 // The pointer over Menu, which turns red, then at `point` of the control `over` (negative: from
-// its right or bottom edge).
-void Hover(Form1& form, const char* over, QPoint point) {
+// its right or bottom edge); Menu is then compared with `image`.
+void Hover(Form1& form, const char* over, QPoint point, const char* image) {
     QTest::mouseMove(form.Controls().Label6, QPoint(5, 5));
     QWidget* w = over == form.objectName() ? &form : form.findChild<QWidget*>(over);
     QTest::mouseMove(w, QPoint(point.x() < 0 ? w->width() + point.x() : point.x(),
                                point.y() < 0 ? w->height() + point.y() : point.y()));
+    CompareWithImage(*form.Controls().Label6, QString::fromLatin1(image));
 }
 
 // Writes a session with the window to a transcript, step by step: under each step's name what
@@ -271,8 +238,10 @@ class Session {
     // window is compared with `image` as the step ends.
     void Step(const char* name, const char* keys = "", const char* image = nullptr) {
         End();
-        Activate(form_);
-        Notes().clear();
+        if (!ShowActive(form_)) {
+            qFatal("the window did not become the active window");
+        }
+        notes.clear();
         name_ = QString::fromLatin1(name);
         image_ = image;
         shown_ = Snapshot(form_);
@@ -281,6 +250,10 @@ class Session {
 
     void End() {
         if (image_) {
+            // As the next repaint shows it: the layouts asked for (a scroll bar coming or going,
+            // for one) are done first.
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
             CompareWithImage(form_, QString::fromLatin1(image_));
         }
         transcript_ << QStringLiteral("== ") + name_;
@@ -290,8 +263,8 @@ class Session {
                 transcript_ << control.key() + ' ' + control.value();
             }
         }
-        transcript_ << Notes();
-        Notes().clear();
+        transcript_ << notes;
+        notes.clear();
     }
 
   private:
@@ -318,8 +291,8 @@ class WindowTest : public QObject {
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
         QAccessible::installUpdateHandler(Record);
         MessageBoxes::SetObserver([](const MessageRequest& box) {
-            Notes() << QStringLiteral("box %1 %2: ").arg(Key(box.icon), Quoted(box.title)) +
-                           Quoted(box.text);
+            notes << QStringLiteral("box %1 %2: ").arg(Key(box.icon), Quoted(box.title)) +
+                         Quoted(box.text);
         });
         QVERIFY(QDir().mkpath(QStringLiteral(KALVERA_GOLDEN_OUT_DIR)));
     }
@@ -363,11 +336,11 @@ class WindowTest : public QObject {
         std::optional<CountedOpens> opens(std::in_place);
         Form1 form(folder.path(), source, StartupClock);
         const Form1Controls& c = form.Controls();
-        Notes() << QStringLiteral("log.txt opened %1 times").arg(opens->Count())
-                << QStringLiteral("the code of ethics: ") +
-                       CodeOfEthicsText().replace(QStringLiteral("\r\n"), QStringLiteral("\\r\n"));
+        notes << QStringLiteral("log.txt opened %1 times").arg(opens->Count())
+              << QStringLiteral("the code of ethics: ") +
+                     CodeOfEthicsText().replace(QStringLiteral("\r\n"), QStringLiteral("\\r\n"));
         opens.reset();
-        Notes() << QStringLiteral("regions: ") + ComboItems(form).join('|');
+        notes << QStringLiteral("regions: ") + ComboItems(form).join('|');
         const QMap<QString, QString> atStartup = Snapshot(form);
         QStringList transcript;
         Session session(form, transcript, QStringLiteral("start-up, before the first show"));
@@ -396,28 +369,28 @@ class WindowTest : public QObject {
         Type("cd");
         session.Step("the focus back by Tab selects the search box's text", "\t\v");
         session.Step("so does the focus back from the menu", "\bXY");
-        NoteMenu(form, [&c] { QTest::mouseClick(c.Label6, Qt::LeftButton); });
+        NoteMenu(form, "menu", [&c] { QTest::mouseClick(c.Label6, Qt::LeftButton); });
         session.Step("a click puts the caret where it falls", "\t");
         QTest::mouseClick(c.txtCari, Qt::LeftButton, {}, QPoint(2, c.txtCari->height() / 2));
         session.Step("Menu black over the banner, which is disabled");
-        Hover(form, "Form1", {60, 30});
+        Hover(form, "Form1", {60, 30}, "menu_label_black");
         session.Step("Menu black over the footer band");
-        Hover(form, "Form1", {-10, -8});
+        Hover(form, "Form1", {-10, -8}, "menu_label_black");
         session.Step("Menu black over the lookup panel");
-        Hover(form, "Frame1", {-12, -6});
+        Hover(form, "Frame1", {-12, -6}, "menu_label_black");
         session.Step("Menu as it was over a control");
-        Hover(form, "Data1_1", {5, 5});
+        Hover(form, "Data1_1", {5, 5}, "menu_label_red");
         session.Step("F10 opens the menu on its first item; Escape gives the focus back");
-        NoteMenu(form, [] { Press(Qt::Key_F10); });
+        NoteMenu(form, "menu_from_keyboard", [] { Press(Qt::Key_F10); });
         session.Step("the left button opens the menu under Menu, no item highlighted; others none");
         for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-            NoteMenu(form, [&c, button] { QTest::mouseClick(c.Label6, button); });
+            NoteMenu(form, "menu", [&c, button] { QTest::mouseClick(c.Label6, button); });
         }
         session.Step("Kode Etik: the code of ethics in the lookup panel's place, read out",
                      "code_of_ethics");
         Choose(form, "mKode");
         session.Step("Menu black over the code of ethics");
-        Hover(form, "Frame2", {3, -4});
+        Hover(form, "Frame2", {3, -4}, "menu_label_black");
         session.Step("Callsign: the lookup panel back, its results kept");
         Choose(form, "mCallsign");
         session.Step("the clock line, which nothing starts, in Indonesian");
@@ -426,11 +399,11 @@ class WindowTest : public QObject {
                 return QDateTime(QDate(2025, 1, 1).addDays(32 * i), QTime(2 * i, 5 * i, i));
             });
             form.Timer1_Timer();
-            Notes() << c.Label2->text();
+            notes << c.Label2->text();
         }
-        Notes() << QStringLiteral("every %1 ms, running: %2")
-                       .arg(c.Timer1->interval())
-                       .arg(c.Timer1->isActive());
+        notes << QStringLiteral("every %1 ms, running: %2")
+                     .arg(c.Timer1->interval())
+                     .arg(c.Timer1->isActive());
         session.Step(
             "the hidden region listing appends the rows of a chosen region twice, a "
             "region by its stored bytes, typed text as typed, and counts them");
@@ -440,22 +413,21 @@ class WindowTest : public QObject {
         }
         c.Combo1->setEditText(QStringLiteral("Kota Dua"));
         form.Command2_Click();
-        Notes() << QStringLiteral("scrolls %1 of %2")
-                       .arg(c.List1->horizontalScrollBar()->maximum() +
-                            c.List1->viewport()->width())
-                       .arg(c.List1->HorizontalExtent());
+        notes << QStringLiteral("scrolls %1 of %2")
+                     .arg(c.List1->horizontalScrollBar()->maximum() + c.List1->viewport()->width())
+                     .arg(c.List1->HorizontalExtent());
         for (int i = 0; i < c.List1->count(); ++i) {
-            Notes() << c.List1->item(i)->text();
+            notes << c.List1->item(i)->text();
         }
         session.Step("Unduh Database: the download panel while the server is silent",
                      "download_panel");
         Choose(form, "mUnduh");
         session.Step("closing is quiet, ends the download and unloads the hidden menu form");
         const QPointer<Form2> menuForm = form.ExistingMenuForm();
-        Notes() << QStringLiteral("the menu form shown: %1").arg(menuForm->isVisible());
+        notes << QStringLiteral("the menu form shown: %1").arg(menuForm->isVisible());
         form.close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Notes() << QStringLiteral("the menu form left: %1").arg(!menuForm.isNull());
+        notes << QStringLiteral("the menu form left: %1").arg(!menuForm.isNull());
         session.End();
 
         for (const Startup& startup : kStartups) {
@@ -469,13 +441,13 @@ class WindowTest : public QObject {
                         atStartup);
             QTest::keyClick(window.Controls().txtCari, Qt::Key_Return);  // the sample ABC
             window.Command2_Click();
-            Notes() << QStringLiteral("regions: ") + ComboItems(window).join('|');
+            notes << QStringLiteral("regions: ") + ComboItems(window).join('|');
             row.End();
         }
 
         const QString approved = QStringLiteral(KALVERA_GOLDEN_DIR "/session.txt");
         const QString seen = QStringLiteral(KALVERA_GOLDEN_OUT_DIR "/session.txt");
-        QFile file(Updating() ? approved : seen);
+        QFile file(kUpdating ? approved : seen);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
         file.write(transcript.join('\n').toUtf8() + '\n');
         file.close();
