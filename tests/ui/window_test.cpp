@@ -15,7 +15,6 @@
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 #include <QAccessible>
-#include <QDir>
 #include <QMetaEnum>
 #include <QPushButton>
 #include <QScreen>
@@ -64,10 +63,6 @@ const std::vector<Startup> kStartups = {
                                              "\r\nQV27\xC3\x89#Budi#Jl#Kota#1#null#\r\nQV27\xC3\x84"
                                              "B#Ani#Jl#Kota#2#null#\r\n"},
 };
-
-QDateTime StartupClock() {
-    return QDateTime(QDate(2030, 12, 31), QTime(23, 59, 59));
-}
 
 // What the steps noted, the screen reader was told and the message boxes said, in order.
 QStringList notes;
@@ -177,14 +172,14 @@ void CompareWithImage(QWidget& window, const QString& name) {
         differing += std::max({std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
                                std::abs(qBlue(a) - qBlue(e))}) > 8;
     }
+    if (differing != 0) {
+        actual.save(kUpdating ? golden
+                              : QStringLiteral(KALVERA_GOLDEN_OUT_DIR "/%1.png").arg(name));
+    }
     if (differing != 0 && !kUpdating) {
         notes << QStringLiteral("%1 pixels (-1: its size) differ from %2; fonts-wine installed?")
                      .arg(differing)
                      .arg(golden);
-    }
-    if (differing != 0) {
-        actual.save(kUpdating ? golden
-                              : QStringLiteral(KALVERA_GOLDEN_OUT_DIR "/") + name + ".png");
     }
 }
 
@@ -294,7 +289,6 @@ class WindowTest : public QObject {
             notes << QStringLiteral("box %1 %2: ").arg(Key(box.icon), Quoted(box.title)) +
                          Quoted(box.text);
         });
-        QVERIFY(QDir().mkpath(QStringLiteral(KALVERA_GOLDEN_OUT_DIR)));
     }
 
     // The search box's rule in the window and in the tool is one: queries/search_text
@@ -303,38 +297,32 @@ class WindowTest : public QObject {
     // Qt's upper case looks at no neighbour, so a whole text comes out as its characters do.
     // Compared as UTF-8, as QString::fromUtf8 would drop a leading U+FEFF as a byte-order mark.
     void searchRule_everyCodePoint_upperCaseAndLettersAsQtHasThem() {
-        QStringList differences;
         for (char32_t block = 0; block <= 0x10FFFF; block += 64) {
             QString text;
+            QString letters;
+            QString qtLetters;
             for (char32_t code = block; code < block + 64; ++code) {
-                if (code < 0xD800 || code > 0xDFFF) {
-                    text += QStringView(QChar::fromUcs4(code)).toString();
-                }
-                if (IsLetter(code) != QChar::isLetter(code)) {
-                    differences << QStringLiteral("U+%1 is a letter on one side only")
-                                       .arg(uint(code), 0, 16);
-                }
+                const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+                text += surrogate ? QString() : QStringView(QChar::fromUcs4(code)).toString();
+                letters += IsLetter(code) ? 'L' : '-';
+                qtLetters += QChar::isLetter(code) ? 'L' : '-';
             }
             const QByteArray utf8 = text.toUtf8();
-            const std::string upper =
-                UpperCaseSearchText(std::string_view(utf8.constData(), std::size_t(utf8.size())));
-            if (QByteArray::fromStdString(upper) != text.toUpper().toUtf8()) {
-                differences << QStringLiteral("U+%1 to U+%2 upper-cased unlike Qt")
-                                   .arg(uint(block), 0, 16)
-                                   .arg(uint(block + 63), 0, 16);
-            }
+            const std::string_view view(utf8.constData(), std::size_t(utf8.size()));
+            QCOMPARE(QByteArray::fromStdString(UpperCaseSearchText(view)), text.toUpper().toUtf8());
+            QCOMPARE(letters, qtLetters);
         }
-        QCOMPARE(differences.mid(0, 10), QStringList());
     }
 
     void session_matchesTheApprovedTranscript() {
+        const auto clock = [] { return QDateTime(QDate(2030, 12, 31), QTime(23, 59, 59)); };
         QTcpServer silent;  // takes the download's connection and never answers
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         const QString source =
             QStringLiteral("http://127.0.0.1:%1/log.txt").arg(silent.serverPort());
         const ProgramFolder folder(kCallbook);
         std::optional<CountedOpens> opens(std::in_place);
-        Form1 form(folder.path(), source, StartupClock);
+        Form1 form(folder.path(), source, clock);
         const Form1Controls& c = form.Controls();
         notes << QStringLiteral("log.txt opened %1 times").arg(opens->Count())
               << QStringLiteral("the code of ethics: ") +
@@ -436,7 +424,7 @@ class WindowTest : public QObject {
             if (startup.failAfter) {
                 failure.emplace(*startup.failAfter);
             }
-            Form1 window(other.path(), source, StartupClock);
+            Form1 window(other.path(), source, clock);
             Session row(window, transcript, QStringLiteral("start-up over ") + startup.name,
                         atStartup);
             QTest::keyClick(window.Controls().txtCari, Qt::Key_Return);  // the sample ABC
