@@ -233,13 +233,13 @@ class Session {
     // window is compared with `image` as the step ends.
     void Step(const char* name, const char* keys = "", const char* image = nullptr) {
         End();
+        name_ = QString::fromLatin1(name);
+        image_ = image;
+        shown_ = Snapshot(form_);
         if (!ShowActive(form_)) {
             qFatal("the window did not become the active window");
         }
         notes.clear();
-        name_ = QString::fromLatin1(name);
-        image_ = image;
-        shown_ = Snapshot(form_);
         Type(keys);
     }
 
