@@ -57,7 +57,7 @@ struct Startup {
 
 const std::vector<Startup> kStartups = {
     {"no log.txt", std::nullopt},
-    {"a log.txt failing half-way", kCallbook, kCallbook.size() / 2},
+    {"a log.txt failing half-way", kCallbook.repeated(2000), kCallbook.size() * 1000},
     {"a log.txt with its version line only", QByteArray("versi: 2026-01-01\r\n")},
     {"members beyond ASCII after zeros", QByteArray(4096, '\0') +
                                              "\r\nQV27\xC3\x89#Budi#Jl#Kota#1#null#\r\nQV27\xC3\x84"
