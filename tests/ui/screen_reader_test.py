@@ -77,8 +77,7 @@ def wait_until(condition, seconds=10):
 
 
 def main():
-    for kind in ("window:activate", "object:state-changed"):
-        pyatspi.Registry.registerEventListener(on_event, kind)
+    pyatspi.Registry.registerEventListener(on_event, "window:activate", "object:state-changed")
     manager = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(0.5)
     app = subprocess.Popen([KALVERA], cwd=FOLDER)

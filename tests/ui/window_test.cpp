@@ -3,8 +3,8 @@
 // as the member and a screen reader meet it, then what the step told the screen reader or showed
 // in a message box. Last, start-up over log.txt files that are missing, damaged or unreadable,
 // each as it differs from the session's start-up. On Linux some steps also compare the window,
-// rendered with the bundled Tahoma, pixel by pixel with their image in golden/ (the fonts of
-// other systems draw otherwise).
+// rendered with the Tahoma of fonts-wine, pixel by pixel with their image in golden/ (the fonts
+// of other systems draw otherwise).
 //
 // After a deliberate change to the window, regenerate the transcript and the images with
 //     KALVERA_UPDATE_GOLDENS=1 ctest --test-dir build -R ui_window
@@ -335,6 +335,7 @@ class WindowTest : public QObject {
 
         session.Step("first show: centred, the focus in the search box, its sample selected", "",
                      "start");
+        session.Step("Tab away and back before a lookup: the menu hint said once", "\t\v");
         session.Step("typed over the sample and Enter: a red member, announced", "bgs\r",
                      "found_invalid_red");
         session.Step("after a red result: the status colour set anew", "abc\r",
