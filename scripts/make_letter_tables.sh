@@ -2,7 +2,7 @@
 # Writes what Qt, and so the window's search box, knows of letters, for the code without Qt:
 # queries/upper_case_table.h, how QString::toUpper upper-cases each code point (the search box
 # applies it to what is typed), and core/letter_table.h, the code points QChar::isLetter takes
-# (a callsign's letters). tests/ui/search_text_test.cpp checks every code point against Qt
+# (a callsign's letters). tests/ui/window_test.cpp checks every code point against Qt
 # again. Run it after moving to another Qt version; it needs g++ and qt6-base-dev.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -30,8 +30,8 @@ class OneObject : public QAccessibleWidget {
 // text, and Orca cuts the text it speaks at those runs and so drops the last character
 // ("INVALI selected" for INVALID). Qt does not export its interface class, so the mend is a
 // whole interface, made as Qt's own is, and only for Qt 6.4, the Qt the program is built with:
-// on a later Qt, accessibility_test's lineEdits_tellTheirTextAndWhereEachCharacterIs tells
-// whether Qt still needs it.
+// on a later Qt, the screen-reader test (tests/ui/screen_reader_test.py) tells whether Qt
+// still needs it.
 class LineEditText : public QAccessibleWidget,
                      public QAccessibleTextInterface,
                      public QAccessibleEditableTextInterface {
