@@ -14,10 +14,7 @@
 #include <private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
-#include <QAccessible>
-#include <QMetaEnum>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTcpServer>
@@ -28,7 +25,6 @@
 #include "support/failing_input.h"
 #include "twips.h"
 #include "ui_test_support.h"
-#include "window_texts.h"
 
 using namespace kalvera;
 using namespace kalvera::testing;
@@ -98,13 +94,17 @@ void Record(QAccessibleEvent* event) {
 }
 
 // A control, or the window, as the member and a screen reader meet it. Left out: what a control
-// takes from its container, a label's size, which the platform's fonts decide, and where the
-// window stands, which they say is centred.
+// takes from its container, a label's size and the left of a label centred in its container,
+// which the platform's fonts decide, and where the window stands, which they say is centred.
 QString Describe(QWidget* w) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
     const TwipsRect r = GeometryTwips(w);
+    const bool centred =
+        qobject_cast<QLabel*>(w) &&
+        std::abs(2 * r.left + r.width - GeometryTwips(w->parentWidget()).width) <= 1;
+    const QString left = centred ? QStringLiteral("centre") : QString::number(r.left);
     QString d =
-        w->isWindow() ? QStringLiteral("window") : QStringLiteral("@%1,%2").arg(r.left).arg(r.top);
+        w->isWindow() ? QStringLiteral("window") : QStringLiteral("@%1,%2").arg(left).arg(r.top);
     if (!qobject_cast<QLabel*>(w)) {
         d += QStringLiteral(" %1x%2").arg(r.width).arg(r.height);
     }
