@@ -53,7 +53,7 @@ std::vector<Generated> Generate(std::size_t count) {
         }
     };
     for (const char* suffix : {"ABC", "\xC3\x89", "\xC3\x91", "\u00C4B", "\xC3\xA9", "\xC3\x9F",
-                               "SS", "ABCD", "abc", "A1", ""}) {
+                               "SS", "ABCD", "abc", "A1", "12", ""}) {
         add("QV27", suffix, true);
     }
     add("QV28", "ABE", true);

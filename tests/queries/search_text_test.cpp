@@ -72,29 +72,5 @@ TEST(SearchKeyFor, suffixInUpperCaseAfterThePrefix_orWhyNothing) {
     }
 }
 
-TEST(TypingFinds, everyReason_theWindowCannotFindACallsign) {
-    using enum Findability;
-    for (const auto& [callsign, answer] :
-         std::initializer_list<std::pair<const char*, Findability>>{
-             {"QV27ABC", Findable},
-             {"QV27\xC3\x89", Findable},  // É
-             {"QV27", Findable},          // typing a blank
-             {"QV271A", Findable},
-             {" QV27ABC", BlanksAround},
-             {"QV27ABC\t", BlanksAround},
-             {"QV28ABC", OtherPrefix},
-             {"\xEF\xBB\xBFQV27ABC", OtherPrefix},
-             {"QV27\xC9", NotText},  // Windows-1252
-             {"qv27abc", OtherLetters},
-             {"QV27\xC3\xA9", OtherLetters},  // é
-             {"QV27\xC3\x9F", OtherLetters},  // ß: SS
-             {"QV27ABCD", TooLong},
-             {"QV27SSSS", TooLong},
-             {"QV2712", Numeric},
-         }) {
-        EXPECT_EQ(TypingFinds(callsign), answer) << callsign;
-    }
-}
-
 }  // namespace
 }  // namespace kalvera
