@@ -76,14 +76,6 @@ TEST(CheckCallbook, everyKind_isReportedAtItsLine) {
     }
 }
 
-TEST(CheckCallbook, missingFile_isReportedAsSuch) {
-    testing::TempFolder folder;
-    const CheckResult result = CheckCallbook(folder.Path() / "log.txt", [](const CheckFinding&) {
-        ADD_FAILURE() << "no finding for a missing file";
-    });
-    EXPECT_EQ(result.scan.result, ScanResult::FileMissing);
-}
-
 // Enough texts for the table to grow several times; each repeat must find its first line.
 TEST(FirstLineIndex, everyRepeat_findsTheFirstLineAcrossGrowth) {
     FirstLineIndex index;
