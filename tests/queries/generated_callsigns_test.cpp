@@ -16,6 +16,7 @@
 
 #include "core/callbook_reader.h"
 #include "core/display_text.h"
+#include "core/utf8.h"
 #include "queries/callbook_check.h"
 #include "queries/callsign_lookup.h"
 #include "support/temp_callbook.h"
@@ -24,72 +25,21 @@
 namespace kalvera {
 namespace {
 
-using testing::TempFolder;
-
 struct Generated {
     std::string callsign;  // as it stands in the callbook
     std::string typed;     // what a member types to find it: its suffix, without the blanks
     bool member = false;   // made with the shape of a callsign
 };
 
-// Letters of several scripts and both cases, and digits.
-constexpr std::array<std::string_view, 16> kUpper = {
-    "A",           "B",        "K",        "S",        "Z",
-    "\xC3\x89",    "\xC3\x91", "\xC3\x84", "\xC3\x96", "\xC3\x87",
-    "\xC3\x98",    "\xD0\x94", "\xD0\x96", "\xCE\xA9", "\xF0\x90\x90\x80",
-    "\xE6\xA2\x85"};
-constexpr std::array<std::string_view, 12> kLower = {
-    "a",        "b",        "k",        "s",        "z",        "\xC3\xA9",
-    "\xC3\xB1", "\xC3\xA4", "\xC3\x9F", "\xC3\xB8", "\xD0\xB4", "\xF0\x90\x90\xA8"};
-constexpr std::string_view kDigits = "0123456789";
-
-class Generator {
-  public:
-    // The cases the rules have tripped over, then random ones.
-    std::vector<Generated> Make(std::size_t count) {
-        for (const char* suffix : {"ABC", "\xC3\x89", "\xC3\x91",
-                                   "\xC3\x84"
-                                   "B",
-                                   "\xC3\xA9", "\xC3\x9F", "SS", "ABCD", "abc", "A1"}) {
-            Add("QV27", suffix, "", "", true);
-        }
-        Add("QV27", "", "", "", true);
-        Add("QV28", "ABE", "", "", true);
-        Add("QV27", "ABCDEFGHI", "", "", false);
-        Add("\xEF\xBB\xBFQV27", "XYZ", "", "", false);
-        while (made_.size() < count) {
-            Random();
-        }
-        return made_;
-    }
-
-  private:
-    std::size_t Pick(std::size_t n) { return random_() % n; }
-
-    void Random() {
-        static constexpr std::array<std::string_view, 5> kPrefixes = {"QV27", "QV27", "QV27",
-                                                                      "qv27", "QV28"};
-        const std::string_view prefix = kPrefixes[Pick(kPrefixes.size())];
-        const std::size_t length = Pick(11);  // over 8 is too long for a callsign
-        const std::size_t mode = Pick(3);     // upper case, lower case, mixed
-        std::string suffix;
-        for (std::size_t i = 0; i < length; ++i) {
-            const bool lower = mode == 1 || (mode == 2 && Pick(2) == 0);
-            // A callsign's suffix starts with a letter: digits after the prefix's are its own.
-            if (i > 0 && Pick(4) == 0) {
-                suffix += kDigits[Pick(kDigits.size())];
-            } else {
-                suffix += lower ? kLower[Pick(kLower.size())] : kUpper[Pick(kUpper.size())];
-            }
-        }
-        const std::size_t dress = Pick(8);
-        Add(prefix, suffix, dress == 0 ? " " : "", dress == 1 ? "\t" : "", length <= 8, dress == 2);
-    }
-
-    void Add(std::string_view prefix, std::string_view suffix, std::string_view before,
-             std::string_view after, bool member, bool windows1252 = false) {
+// The cases the rules have tripped over, then random ones.
+std::vector<Generated> Generate(std::size_t count) {
+    std::vector<Generated> made;
+    std::set<std::string> seen;
+    const auto add = [&](std::string_view prefix, const std::string& suffix, bool member,
+                         std::string_view before = "", std::string_view after = "",
+                         bool windows1252 = false) {
         std::string callsign =
-            std::string(before) + std::string(prefix) + std::string(suffix) + std::string(after);
+            std::string(before) + std::string(prefix) + suffix + std::string(after);
         if (windows1252) {
             const auto ansi = Utf8ToWindows1252(callsign);
             if (!ansi || *ansi == callsign) {
@@ -98,24 +48,53 @@ class Generator {
             callsign = *ansi;
         }
         // A blank alone finds the bare prefix, as the search box searches for it then.
-        if (seen_.insert(callsign).second) {
-            made_.push_back({callsign, suffix.empty() ? " " : std::string(suffix), member});
+        if (seen.insert(callsign).second) {
+            made.push_back({callsign, suffix.empty() ? " " : suffix, member});
         }
+    };
+    for (const char* suffix : {"ABC", "\xC3\x89", "\xC3\x91", "\u00C4B", "\xC3\xA9", "\xC3\x9F",
+                               "SS", "ABCD", "abc", "A1", "12", ""}) {
+        add("QV27", suffix, true);
     }
-
-    std::mt19937 random_{2026};
-    std::set<std::string> seen_;
-    std::vector<Generated> made_;
-};
+    add("QV28", "ABE", true);
+    add("QV27", "ABCDEFGHI", false);
+    add("\xEF\xBB\xBFQV27", "XYZ", false);
+    // Letters of several scripts and both cases.
+    constexpr std::u32string_view kUpper =
+        U"ABKSZ\u00C9\u00D1\u00C4\u00D6\u00C7\u00D8\u0414\u0416\u03A9\U00010400\u6885";
+    constexpr std::u32string_view kLower = U"abksz\u00E9\u00F1\u00E4\u00DF\u00F8\u0434\U00010428";
+    constexpr std::array<std::string_view, 5> kPrefixes = {"QV27", "QV27", "QV27", "qv27", "QV28"};
+    std::mt19937 random{2026};
+    const auto pick = [&random](std::size_t n) { return random() % n; };
+    while (made.size() < count) {
+        const std::string_view prefix = kPrefixes[pick(kPrefixes.size())];
+        const std::size_t length = pick(11);  // over 8 is too long for a callsign
+        const std::size_t mode = pick(3);     // upper case, lower case, mixed
+        std::string suffix;
+        for (std::size_t i = 0; i < length; ++i) {
+            const bool lower = mode == 1 || (mode == 2 && pick(2) == 0);
+            // A callsign's suffix starts with a letter: digits after the prefix's are its own.
+            if (i > 0 && pick(4) == 0) {
+                suffix += static_cast<char>('0' + pick(10));
+            } else {
+                AppendUtf8(suffix,
+                           lower ? kLower[pick(kLower.size())] : kUpper[pick(kUpper.size())]);
+            }
+        }
+        const std::size_t dress = pick(8);
+        add(prefix, suffix, length <= 8, dress == 0 ? " " : "", dress == 1 ? "\t" : "", dress == 2);
+    }
+    return made;
+}
 
 TEST(GeneratedCallsigns, checkToolDownloadAndReader_agreeOnEveryMember) {
-    const std::vector<Generated> generated = Generator().Make(400);
+    const std::vector<Generated> generated = Generate(400);
     std::string text = "Database versi: 2026-12-01\r\n";
     for (std::size_t i = 0; i < generated.size(); ++i) {
         text += generated[i].callsign + "#Nama " + std::to_string(i) +
                 "#Jl. Melati#Kota Contoh#0412#2030-01-31#baru\r\n";
     }
-    TempFolder folder;
+    testing::TempFolder folder;
     const auto file = folder.Write(text);
 
     // Lines the check calls unfindable or no member line at all, by line number.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -9,25 +10,25 @@
 
 namespace kalvera::testing {
 
-// While alive, every callbook file opened reads its real bytes up to `failAfter` and then
-// fails with an input/output error, as a failing disk or a dropped network share does, however
-// often it is read from the start.
+// While alive, counts the callbook files opened for reading, and every one of them reads its
+// real bytes up to `failAfter` and then fails with an input/output error, as a failing disk or
+// a dropped network share does, however often it is read from the start.
 class ReadFailureAfter {
   public:
-    explicit ReadFailureAfter(std::size_t failAfter) {
+    explicit ReadFailureAfter(std::size_t failAfter = SIZE_MAX) {
         SetInputFileOpenerForTesting(
-            [failAfter](const std::filesystem::path& file,
-                        std::error_code& error) -> std::unique_ptr<InputFile> {
+            [this, failAfter](const std::filesystem::path& file,
+                              std::error_code& error) -> std::unique_ptr<InputFile> {
+                ++opens_;
                 auto real = OpenSystemInputFile(file, error);
-                if (!real) {
-                    return nullptr;
-                }
-                return std::make_unique<Failing>(std::move(real), failAfter);
+                return real ? std::make_unique<Failing>(std::move(real), failAfter) : nullptr;
             });
     }
     ~ReadFailureAfter() { SetInputFileOpenerForTesting({}); }
     ReadFailureAfter(const ReadFailureAfter&) = delete;
     ReadFailureAfter& operator=(const ReadFailureAfter&) = delete;
+
+    int Count() const { return opens_; }
 
   private:
     class Failing : public InputFile {
@@ -53,26 +54,11 @@ class ReadFailureAfter {
         std::size_t failAfter_;
         std::size_t left_;
     };
+
+    int opens_ = 0;
 };
 
-// While alive, counts the callbook files opened for reading.
-class CountedOpens {
-  public:
-    CountedOpens() {
-        SetInputFileOpenerForTesting(
-            [this](const std::filesystem::path& file, std::error_code& error) {
-                ++count_;
-                return OpenSystemInputFile(file, error);
-            });
-    }
-    ~CountedOpens() { SetInputFileOpenerForTesting({}); }
-    CountedOpens(const CountedOpens&) = delete;
-    CountedOpens& operator=(const CountedOpens&) = delete;
-
-    int Count() const { return count_; }
-
-  private:
-    int count_ = 0;
-};
+// Counts the opens, and no read fails.
+using CountedOpens = ReadFailureAfter;
 
 }  // namespace kalvera::testing

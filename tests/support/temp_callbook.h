@@ -13,10 +13,9 @@ namespace kalvera::testing {
 // A fresh folder under the system's temp folder, removed with everything in it afterwards.
 class TempFolder {
   public:
-    TempFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("kalvera-test-" + std::to_string(random()) + std::to_string(random()));
+    TempFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("kalvera-test-" + std::to_string(std::random_device{}()))) {
         std::filesystem::create_directories(path_);
     }
     ~TempFolder() {
@@ -33,9 +32,7 @@ class TempFolder {
     std::filesystem::path Write(std::string_view bytes, const std::string& name = "log.txt") const {
         const auto file = path_ / name;
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
+        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush()) {
             ADD_FAILURE() << "cannot write " << bytes.size() << " bytes to " << file;
         }
         return file;
