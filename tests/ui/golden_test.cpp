@@ -255,8 +255,7 @@ class GoldenTest : public QObject {
         // Held until the window has been looked at, then a 503: a failure box.
         ScriptedHttpServer server;
         QVERIFY(server.Listening());
-        server.Answer("/1028/log.txt",
-                      {LengthAnswer(503, {}), {}, ScriptedAnswer::Then::Close, {}, true});
+        server.Answer("/1028/log.txt", {LengthAnswer(503, {}), ScriptedAnswer::Then::Close, true});
         const RecordedBoxes recorded;
         const std::unique_ptr<Form1> form = ShownForm(server.Url(QStringLiteral("/1028/log.txt")));
         QVERIFY(form);
