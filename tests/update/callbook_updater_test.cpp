@@ -244,7 +244,7 @@ TEST_F(Download, overHttps_installsOnlyWithACertificateForTheHost) {
         GTEST_SKIP() << "no test certificates; update_test_certificates makes them";
     }
     updater_.TrustOnlyForTesting(tls + QStringLiteral("/trusted.pem"));
-    const QUrl source(server_.HttpsUrl(QStringLiteral("/1028/log.txt")));
+    const QUrl source(server_.Url(QStringLiteral("/1028/log.txt"), QStringLiteral("https")));
     ASSERT_TRUE(server_.ServeTls(tls + "/other.pem", tls + "/other.key"));
     EXPECT_EQ(RunDownload(updater_, source, folder_.Callbook()),
               "the server's certificate does not check out");

@@ -5,22 +5,14 @@
 
 namespace kalvera::testing {
 
-QString ScriptedHttpServer::Url(const QString& path) const {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path);
-}
-
-QString ScriptedHttpServer::HttpsUrl(const QString& path) const {
-    return QStringLiteral("https://127.0.0.1:%1%2").arg(serverPort()).arg(path);
+QString ScriptedHttpServer::Url(const QString& path, const QString& scheme) const {
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(serverPort()).arg(path);
 }
 
 bool ScriptedHttpServer::ServeTls(const QString& certificateFile, const QString& keyFile) {
-    QFile certificate(certificateFile);
+    certificate_ = QSslCertificate::fromPath(certificateFile).value(0);
     QFile key(keyFile);
-    if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    certificate_ = QSslCertificate(certificate.readAll());
-    key_ = QSslKey(key.readAll(), QSsl::Rsa);
+    key_ = key.open(QIODevice::ReadOnly) ? QSslKey(&key, QSsl::Rsa) : QSslKey();
     return QSslSocket::supportsSsl() && !certificate_.isNull() && !key_.isNull();
 }
 

@@ -35,8 +35,8 @@ class ScriptedHttpServer : public QTcpServer {
     ScriptedHttpServer() { listen(QHostAddress::LocalHost); }
 
     bool Listening() const { return isListening(); }
-    QString Url(const QString& path) const;
-    QString HttpsUrl(const QString& path) const;
+    // The address of `path` here, over http or, once ServeTls() has a certificate, https.
+    QString Url(const QString& path, const QString& scheme = QStringLiteral("http")) const;
 
     // What every request for `path` gets. Any other path gets 404.
     void Answer(const QByteArray& path, const ScriptedAnswer& answer) { answers_[path] = answer; }
