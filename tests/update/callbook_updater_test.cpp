@@ -80,7 +80,8 @@ class Download : public ::testing::Test {
 
 // Each download ends with the whole callbook installed, or with the old one kept byte for byte
 // and nothing left beside it; the log says which, and why. One updater runs them all in turn:
-// each starts afresh, however the one before ended.
+// each starts afresh, however the one before ended. The first finds no log.txt and creates it;
+// one into a folder that is not there fails before any request.
 TEST_F(Download, installsOnlyAWholeCallbook_andLogsWhyNot) {
     const QByteArray fresh = kFreshCallbook;
     const QByteArray ok = "HTTP/1.1 200 OK\r\n";
@@ -121,6 +122,7 @@ TEST_F(Download, installsOnlyAWholeCallbook_andLogsWhyNot) {
         {{{}, Then::Stall}, "no answer in time"},
         {{LengthAnswer(200, fresh).chopped(99), Then::Stall}, "no data in time"},
     };
+    ASSERT_TRUE(QFile::remove(folder_.Callbook()));
     for (const auto& [answer, logged] : routes) {
         SCOPED_TRACE(::testing::PrintToString(answer.bytes.left(90).toStdString()));
         server_.Answer("/route", answer);
@@ -139,6 +141,9 @@ TEST_F(Download, installsOnlyAWholeCallbook_andLogsWhyNot) {
               "server unreachable");
     EXPECT_EQ(RunDownload(updater_, QUrl("ftp://127.0.0.1/"), folder_.Callbook()),
               "not an http or https URL");
+    EXPECT_EQ(RunDownload(updater_, UrlOf("/route"), folder_.filePath("x/log.txt")),
+              "could not write the callbook");
+    EXPECT_EQ(server_.Requests("/route"), int(std::size(routes)));
 }
 
 // A download mid-body, or one that asks about far fewer members and waits for the answer
@@ -193,17 +198,6 @@ TEST_F(Download, stalledMidBody_endsAtTheDeadline_andTheNextDownloadInstalls) {
     EXPECT_EQ(Fetch("/stall-mid-body"), "not done by the deadline");
     EXPECT_GE(std::chrono::steady_clock::now() - started, 1s);
     EXPECT_EQ(Fetch("/1028/log.txt"), "none");
-}
-
-// A first download creates log.txt; one into a folder that is not there fails before any
-// request.
-TEST_F(Download, withoutLocalFileOrFolder) {
-    EXPECT_EQ(RunDownload(updater_, UrlOf("/1028/log.txt"), folder_.filePath("x/log.txt")),
-              "could not write the callbook");
-    EXPECT_EQ(server_.Requests("/1028/log.txt"), 0);
-    ASSERT_TRUE(QFile::remove(folder_.Callbook()));
-    EXPECT_EQ(Fetch("/1028/log.txt"), "none");
-    EXPECT_EQ(BytesOf(folder_.Callbook()), kFreshCallbook);
 }
 
 // Program Files or a read-only share, found before the server is asked, and a full disk, found
