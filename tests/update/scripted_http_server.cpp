@@ -64,16 +64,14 @@ void ScriptedHttpServer::Begin(QTcpSocket* socket, const ScriptedAnswer& answer)
     }
 }
 
-QByteArray LengthAnswer(int status, const QByteArray& body, const QByteArray& type,
-                        const QByteArray& extraHeaders) {
-    return "HTTP/1.1 " + QByteArray::number(status) + " Scripted\r\n" +
-           (type.isEmpty() ? QByteArray() : "Content-Type: " + type + "\r\n") +
-           "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" +
-           body;
+QByteArray LengthAnswer(int status, const QByteArray& body, const QByteArray& extraHeaders) {
+    return "HTTP/1.1 " + QByteArray::number(status) +
+           " Scripted\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
+           extraHeaders + "\r\n" + body;
 }
 
 QByteArray RedirectAnswer(const QByteArray& location, const QByteArray& body) {
-    return LengthAnswer(302, body, "text/plain", "Location: " + location + "\r\n");
+    return LengthAnswer(302, body, "Location: " + location + "\r\n");
 }
 
 QByteArray ChunkedAnswer(const QByteArray& body, bool lastChunk, const QByteArray& extraHeaders) {

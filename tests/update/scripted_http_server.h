@@ -66,10 +66,9 @@ class ScriptedHttpServer : public QTcpServer {
     QSslKey key_;
 };
 
-// A whole answer framed by Content-Length: the status, the Content-Type unless empty, then
-// `extraHeaders` (lines with their CR LF) and the body.
-QByteArray LengthAnswer(int status, const QByteArray& body, const QByteArray& type = "text/plain",
-                        const QByteArray& extraHeaders = {});
+// A whole answer framed by Content-Length: the status, `extraHeaders` (lines with their CR LF)
+// and the body.
+QByteArray LengthAnswer(int status, const QByteArray& body, const QByteArray& extraHeaders = {});
 // A 302 to `location`, with `body` as text.
 QByteArray RedirectAnswer(const QByteArray& location, const QByteArray& body = {});
 // A chunked answer with `body` in one chunk, with or without the last chunk that says the body

