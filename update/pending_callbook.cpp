@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 
 #include "core/callbook_reader.h"
 #include "core/callbook_record.h"
@@ -29,13 +31,11 @@ bool IsPendingSuffix(QStringView suffix) {
     if (suffix.size() != kSuffixLength) {
         return false;
     }
-    for (const QChar c : suffix) {
-        if (!(c >= QLatin1Char('a') && c <= QLatin1Char('z')) &&
-            !(c >= QLatin1Char('0') && c <= QLatin1Char('9'))) {
-            return false;
-        }
-    }
-    return true;
+    // The characters RandomSuffix picks from, and no others (the terminating NUL left out).
+    const std::string_view allowed(kSuffixCharacters, sizeof(kSuffixCharacters) - 1);
+    return std::all_of(suffix.begin(), suffix.end(), [allowed](QChar c) {
+        return c.unicode() < 0x80 && allowed.find(static_cast<char>(c.unicode())) != allowed.npos;
+    });
 }
 
 std::filesystem::path ToPath(const QString& file) {
