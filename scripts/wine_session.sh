@@ -87,9 +87,24 @@ fi
 DISPLAY=":$(<"$display_file")"
 export DISPLAY
 
+# Wine's own output is noise while it works. When a step fails, it is named with its exit status
+# (the Windows program's status cut to a byte) and the free space: a prefix that a full disk cut
+# short fails only later, as a program that cannot load its libraries (exit 53).
+set_up() { # WHAT COMMAND...
+    local what=$1 status=0
+    shift
+    "$@" </dev/null >/dev/null 2>&1 || status=$?
+    if ((status != 0)); then
+        echo "wine_session.sh: $what failed (exit $status) in $WINEPREFIX;" \
+            "free on its disk: $(df -h --output=avail "$WINEPREFIX" | tail -n 1)" >&2
+        exit "$status"
+    fi
+}
+
 # -p: the server stays up while the tests come and go; cmd /c ver brings the prefix, Wine's
 # services and the desktop up once, here.
-("$wineserver" -p 1200 && "$wine" cmd /c ver) </dev/null >/dev/null 2>&1
+set_up "starting the server" "$wineserver" -p 1200
+set_up "starting Wine (cmd /c ver)" "$wine" cmd /c ver
 
 # TEMP and TMP of the prefix name a folder with accented, Cyrillic and Japanese letters, so every
 # test's temporary folders (the window tests' program folders, downloads and their temporary
@@ -100,7 +115,7 @@ mkdir -p "$WINEPREFIX/drive_c/$temp_name"
 reg="$WINEPREFIX/drive_c/kalvera-temp.reg"
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Environment]\r\n"TEMP"="C:\\\\%s"\r\n"TMP"="C:\\\\%s"\r\n' \
     "$temp_name" "$temp_name" | iconv -f UTF-8 -t UTF-16 >"$reg"
-"$wine" regedit /S 'C:\kalvera-temp.reg' </dev/null >/dev/null 2>&1
+set_up "setting TEMP and TMP" "$wine" regedit /S 'C:\kalvera-temp.reg'
 rm -f "$reg"
 
 # In the background, so that an interrupt (Ctrl+C) ends the session at once rather than when

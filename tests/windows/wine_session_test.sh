@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# wine_session_test.sh WINE_SESSION FOLDER
+# wine_session_test.sh WINE_SESSION FOLDER SET_UP_PREFIX
 # A Wine session started with no DISPLAY, right after a server of its prefix was left up by a
 # start without a display (whose desktop has no graphics driver), creates windows: Wine's own
 # notepad shows its window on the session's X server. Afterwards nothing of the session is left
-# outside FOLDER: no server, no server folder, nothing in the home folder. Uses a prefix of its
-# own in FOLDER (set up on the first run).
+# outside FOLDER: no server, no server folder, nothing in the home folder.
+# Its prefix, FOLDER/wine, is a copy of SET_UP_PREFIX: a prefix of its own, and so a server of
+# its own, without setting up a second 700 MB prefix on every run. Its programs and libraries are
+# hard links, which Wine only reads once a prefix is set up; the registry and the set-up stamp,
+# which it writes, are copies.
 set -u
 source "$(dirname "$0")/../support/checks.sh"
 session=$1
@@ -12,6 +15,15 @@ folder=$(mkdir -p "$2" && cd "$2" && pwd)
 unset DISPLAY
 export WINEPREFIX=$folder/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
     HOME=$folder/wine-home
+rm -rf "$WINEPREFIX"
+# The set-up prefix's file "wineserver" names its own server's folder, which is not this one's.
+if ! cp -al "$3" "$WINEPREFIX" ||
+    ! cp -a --remove-destination "$3"/*.reg "$3/.update-timestamp" "$WINEPREFIX" ||
+    ! rm -f "$WINEPREFIX/wineserver"; then
+    fail copy_of_setUpPrefix "could not copy $3 to $WINEPREFIX"
+    finish
+    exit 1
+fi
 mkdir -p "$HOME"
 wine=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)
 wineserver=$(command -v /usr/lib/wine/wineserver64 wineserver | head -n 1)
