@@ -46,19 +46,17 @@ same() {
     fi
 }
 
+# What the tool's own test, run under Wine too, already compares with its transcript is left
+# out: here only non-ASCII names, arguments and folders, and Windows' file attributes.
 today=(--today 2026-12-06)
-same lookup_sampleMember lookup log.txt QV27ABC "${today[@]}"
-same lookup_absent lookup log.txt QV27XYZ
 same lookup_cyrillicMember lookup dunia.txt QV27RUS "${today[@]}"
 same lookup_windows1252Line lookup dunia.txt QV27ANS "${today[@]}"
 same lookup_nonAsciiSuffixUpperCased lookup dunia.txt " éдж " "${today[@]}"
-same lookup_numericKey lookup dunia.txt 123
 same lookup_absolutePathThroughNonAsciiFolders lookup @/log.txt QV27ABD "${today[@]}"
 same regions_nonAscii regions dunia.txt
 same listing_cyrillicRegion listing dunia.txt "Город Пример" "${today[@]}"
 same version_nonAscii version dunia.txt
 same missingFile_nonAsciiName version "Базa.txt"
-same usage_badToday lookup log.txt QV27ABC --today besok
 
 # marked NAME ATTRIB_ARGS LINUX_FILE: log.txt marked so reads as LINUX_FILE does on Linux.
 marked() {
