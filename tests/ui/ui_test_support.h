@@ -16,17 +16,6 @@
 
 namespace kalvera::testing {
 
-// What a helper could not do, for the test to end with: QVERIFY_OK fails the test with it.
-struct [[nodiscard]] Done {
-    QString problem;
-};
-
-#define QVERIFY_OK(expression)                                        \
-    do {                                                              \
-        const ::kalvera::testing::Done done_ = (expression);          \
-        QVERIFY2(done_.problem.isEmpty(), qPrintable(done_.problem)); \
-    } while (false)
-
 // A program folder of its own holding `callbook` as log.txt, or no log.txt at all. A callbook
 // that cannot be written ends the run: no test may pass on a file it did not write.
 class ProgramFolder : public QTemporaryDir {
@@ -59,18 +48,6 @@ inline QStringList ComboItems(const Form1& form) {
         items << form.Controls().Combo1->itemText(i);
     }
     return items;
-}
-
-// Types a suffix into the search box as a member would and presses Enter.
-inline Done SearchFor(Form1& form, const QString& suffix) {
-    QLineEdit* box = form.Controls().txtCari;
-    box->clear();
-    QTest::keyClicks(box, suffix);
-    if (box->text() != suffix.toUpper().left(box->maxLength())) {
-        return {QStringLiteral("typed %1, the search box holds %2").arg(suffix, box->text())};
-    }
-    QTest::keyClick(box, Qt::Key_Return);
-    return {};
 }
 
 inline bool ShowActive(QWidget& window) {

@@ -48,12 +48,12 @@ const QByteArray kCallbook =
 struct Startup {
     const char* name;
     std::optional<QByteArray> callbook;
-    std::optional<std::size_t> failAfter = {};
+    std::size_t failAfter = SIZE_MAX;  // the bytes read before every read fails
 };
 
 const std::vector<Startup> kStartups = {
     {"no log.txt", std::nullopt},
-    {"a log.txt failing half-way", kCallbook.repeated(2000), kCallbook.size() * 1000},
+    {"a log.txt failing half-way", kCallbook.repeated(2000), std::size_t(kCallbook.size()) * 1000},
     {"a log.txt with its version line only", QByteArray("versi: 2026-01-01\r\n")},
     {"members beyond ASCII after zeros", QByteArray(4096, '\0') +
                                              "\r\nQV27\xC3\x89#Budi#Jl#Kota#1#null#\r\nQV27\xC3\x84"
@@ -112,7 +112,6 @@ QString Describe(QWidget* w) {
         w->frameGeometry().center() - w->screen()->availableGeometry().center();
     const std::pair<bool, const char*> flags[] = {
         {!w->isVisibleTo(w->parentWidget()), " hidden"},
-        {w->isMinimized(), " minimized"},
         {w->isWindow() && w->isVisible() && offCentre.manhattanLength() <= 2, " centred"},
         {w->isWindow() && (w->windowFlags() & Qt::WindowMinMaxButtonsHint), " min-max-buttons"},
         {!w->isEnabled(), " disabled"},
@@ -221,22 +220,22 @@ void Hover(Form1& form, const char* over, QPoint point, const char* image) {
     CompareWithImage(*form.Controls().Label6, QString::fromLatin1(image));
 }
 
-// Writes a session with the window to a transcript, step by step: under each step's name what
+// A session with the window, written to a transcript step by step: under each step's name what
 // changed in the window since the step began, then the notes.
-class Session {
-  public:
-    Session(Form1& form, QStringList& transcript, const QString& name,
-            const QMap<QString, QString>& shown = {})
-        : form_(form), transcript_(transcript), name_(name), shown_(shown) {}
+struct Session {
+    Form1& form;
+    QStringList& transcript;
+    QString name;
+    QMap<QString, QString> shown = {};
+    const char* image = nullptr;  // compared with the window as the step ends
 
-    // Ends the step that ran, and begins the next in the active window with typing `keys`; the
-    // window is compared with `image` as the step ends.
-    void Step(const char* name, const char* keys = "", const char* image = nullptr) {
+    // Ends the step that ran, and begins the next in the active window with typing `keys`.
+    void Step(const char* next, const char* keys = "", const char* nextImage = nullptr) {
         End();
-        name_ = QString::fromLatin1(name);
-        image_ = image;
-        shown_ = Snapshot(form_);
-        if (!ShowActive(form_)) {
+        name = QString::fromLatin1(next);
+        image = nextImage;
+        shown = Snapshot(form);
+        if (!ShowActive(form)) {
             qFatal("the window did not become the active window");
         }
         notes.clear();
@@ -244,30 +243,23 @@ class Session {
     }
 
     void End() {
-        if (image_) {
+        if (image) {
             // As the next repaint shows it: the layouts asked for (a scroll bar coming or going,
             // for one) are done first.
             QCoreApplication::sendPostedEvents();
             QCoreApplication::processEvents();
-            CompareWithImage(form_, QString::fromLatin1(image_));
+            CompareWithImage(form, QString::fromLatin1(image));
         }
-        transcript_ << QStringLiteral("== ") + name_;
-        const QMap<QString, QString> now = Snapshot(form_);
+        transcript << QStringLiteral("== ") + name;
+        const QMap<QString, QString> now = Snapshot(form);
         for (auto control = now.cbegin(); control != now.cend(); ++control) {
-            if (shown_.value(control.key()) != control.value()) {
-                transcript_ << control.key() + ' ' + control.value();
+            if (shown.value(control.key()) != control.value()) {
+                transcript << control.key() + ' ' + control.value();
             }
         }
-        transcript_ << notes;
+        transcript << notes;
         notes.clear();
     }
-
-  private:
-    Form1& form_;
-    QStringList& transcript_;
-    QString name_;
-    const char* image_ = nullptr;
-    QMap<QString, QString> shown_;
 };
 
 }  // namespace
@@ -331,7 +323,7 @@ class WindowTest : public QObject {
         notes << QStringLiteral("regions: ") + ComboItems(form).join('|');
         const QMap<QString, QString> atStartup = Snapshot(form);
         QStringList transcript;
-        Session session(form, transcript, QStringLiteral("start-up, before the first show"));
+        Session session{form, transcript, QStringLiteral("start-up, before the first show")};
 
         session.Step("first show: centred, the focus in the search box, its sample selected", "",
                      "start");
@@ -423,13 +415,10 @@ class WindowTest : public QObject {
 
         for (const Startup& startup : kStartups) {
             const ProgramFolder other(startup.callbook);
-            std::optional<ReadFailureAfter> failure;
-            if (startup.failAfter) {
-                failure.emplace(*startup.failAfter);
-            }
+            const ReadFailureAfter failure(startup.failAfter);
             Form1 window(other.path(), source, clock);
-            Session row(window, transcript, QStringLiteral("start-up over ") + startup.name,
-                        atStartup);
+            Session row{window, transcript, QStringLiteral("start-up over ") + startup.name,
+                        atStartup};
             QTest::keyClick(window.Controls().txtCari, Qt::Key_Return);  // the sample ABC
             window.Command2_Click();
             notes << QStringLiteral("regions: ") + ComboItems(window).join('|');
