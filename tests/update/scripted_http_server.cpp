@@ -59,10 +59,6 @@ QByteArray LengthAnswer(int status, const QByteArray& body, const QByteArray& ex
            extraHeaders + "\r\n" + body;
 }
 
-QByteArray RedirectAnswer(const QByteArray& location, const QByteArray& body) {
-    return LengthAnswer(302, body, "Location: " + location + "\r\n");
-}
-
 QByteArray ChunkedAnswer(const QByteArray& body, bool lastChunk, const QByteArray& extraHeaders) {
     return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n" + extraHeaders + "\r\n" +
            QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n" +

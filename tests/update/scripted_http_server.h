@@ -55,8 +55,6 @@ class ScriptedHttpServer : public QTcpServer {
 // A whole answer framed by Content-Length: the status, `extraHeaders` (lines with their CR LF)
 // and the body.
 QByteArray LengthAnswer(int status, const QByteArray& body, const QByteArray& extraHeaders = {});
-// A 302 to `location`, with `body` as text.
-QByteArray RedirectAnswer(const QByteArray& location, const QByteArray& body = {});
 // A chunked answer with `body` in one chunk, with or without the last chunk that says the body
 // is whole, and with the extra headers given.
 QByteArray ChunkedAnswer(const QByteArray& body, bool lastChunk,

@@ -111,19 +111,15 @@ class WindowDownloadTest : public QObject {
     void failureReason_namesTheCauseAndWhatToDo() {
         QString told;
         for (int failure = 0; failure <= int(DownloadFailure::Cancelled); ++failure) {
-            DownloadResult result;
-            result.failure = DownloadFailure(failure);
-            result.httpStatus = 503;
+            const DownloadResult result{DownloadFailure(failure), 503};
             told += QString::fromLatin1(Describe(result.failure)) + ": " +
                     DownloadFailureReason(result) + '\n';
         }
-        QFile golden(QStringLiteral(KALVERA_UPDATE_TEST_DIR "/failure_reasons.txt"));
+        const QString golden = QStringLiteral(KALVERA_UPDATE_TEST_DIR "/failure_reasons.txt");
         if (qEnvironmentVariableIsSet("KALVERA_UPDATE_GOLDENS")) {
-            QVERIFY(golden.open(QIODevice::WriteOnly) && golden.write(told.toUtf8()) > 0);
-            golden.close();
+            WriteOrDie(golden, told.toUtf8());
         }
-        QVERIFY(golden.open(QIODevice::ReadOnly));
-        QCOMPARE(told, QString::fromUtf8(golden.readAll()));
+        QCOMPARE(told, QString::fromUtf8(BytesOf(golden)));
     }
 
     // A callbook with far fewer members than the installed one is asked about, and the window
