@@ -5,6 +5,12 @@
 
 namespace kalvera::testing {
 
+ScriptedHttpServer::ScriptedHttpServer() {
+    if (!listen(QHostAddress::LocalHost)) {
+        qFatal("the scripted server cannot listen: %s", qPrintable(errorString()));
+    }
+}
+
 QString ScriptedHttpServer::Url(const QString& path, const QString& scheme) const {
     return QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(serverPort()).arg(path);
 }
@@ -14,15 +20,6 @@ bool ScriptedHttpServer::ServeTls(const QString& certificateFile, const QString&
     QFile key(keyFile);
     key_ = key.open(QIODevice::ReadOnly) ? QSslKey(&key, QSsl::Rsa) : QSslKey();
     return QSslSocket::supportsSsl() && !certificate_.isNull() && !key_.isNull();
-}
-
-void ScriptedHttpServer::OpenGate() {
-    gateOpen_ = true;
-    for (const auto& [socket, answer] : std::exchange(held_, {})) {
-        if (socket) {
-            Begin(socket, answer);
-        }
-    }
 }
 
 void ScriptedHttpServer::incomingConnection(qintptr descriptor) {
@@ -41,10 +38,11 @@ void ScriptedHttpServer::incomingConnection(qintptr descriptor) {
         ++requests_[path];
         const ScriptedAnswer answer =
             answers_.value(path, {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"});
-        if (answer.gated && !gateOpen_) {
-            held_.append({socket, answer});
+        socket->write(answer.bytes);
+        if (answer.stall) {
+            ++stalls_;
         } else {
-            Begin(socket, answer);
+            socket->disconnectFromHost();  // after what was written has gone out
         }
     });
     if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
@@ -55,23 +53,10 @@ void ScriptedHttpServer::incomingConnection(qintptr descriptor) {
     }
 }
 
-void ScriptedHttpServer::Begin(QTcpSocket* socket, const ScriptedAnswer& answer) {
-    socket->write(answer.bytes);
-    if (answer.then == ScriptedAnswer::Then::Close) {
-        socket->disconnectFromHost();  // after what was written has gone out
-    } else {
-        ++stalls_;
-    }
-}
-
 QByteArray LengthAnswer(int status, const QByteArray& body, const QByteArray& extraHeaders) {
     return "HTTP/1.1 " + QByteArray::number(status) +
            " Scripted\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
            extraHeaders + "\r\n" + body;
-}
-
-QByteArray RedirectAnswer(const QByteArray& location, const QByteArray& body) {
-    return LengthAnswer(302, body, "Location: " + location + "\r\n");
 }
 
 QByteArray ChunkedAnswer(const QByteArray& body, bool lastChunk, const QByteArray& extraHeaders) {
