@@ -110,14 +110,14 @@ TEST(DisplayValidUntil, tenCharacterDateDayFirst_nullADash_elseAsStored) {
 }
 
 // UTF-8 is kept, a byte-order mark at the start dropped; other bytes are Windows-1252 (the
-// euro sign, Y diaeresis, C1 controls for the unassigned, broken UTF-8 and surrogates), and
+// euro sign, both Y diaereses, C1 controls for the unassigned, broken UTF-8 and surrogates), and
 // go back to those bytes.
 TEST(ToDisplayText, utf8AsIs_otherBytesAsWindows1252) {
     for (const auto& [bytes, shown] : Pairs{{"Jl. Cendana", "Jl. Cendana"},
                                             {"Ren\xC3\xA9", "Ren\xC3\xA9"},
                                             {"\xEF\xBB\xBFQV27ABC", "QV27ABC"},
                                             {"Ren\xE9", "Ren\xC3\xA9"},
-                                            {"\x80 5\x9F", "\xE2\x82\xAC 5\xC5\xB8"},
+                                            {"\x80 5\x9F\xFF", "\xE2\x82\xAC 5\xC5\xB8\xC3\xBF"},
                                             {"\x81\x8D", "\xC2\x81\xC2\x8D"},
                                             {"\xC3\x28", "\xC3\x83("},
                                             {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"}}) {
