@@ -30,9 +30,8 @@ std::string Repeated(std::string_view text, std::size_t times) {
 std::string Utf16(std::u16string_view text, bool littleEndian) {
     std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
     for (const char16_t unit : text) {
-        const char low = static_cast<char>(unit & 0xFF);
-        const char high = static_cast<char>(unit >> 8);
-        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+        bytes += static_cast<char>(littleEndian ? unit : unit >> 8);
+        bytes += static_cast<char>(littleEndian ? unit >> 8 : unit);
     }
     return bytes;
 }
@@ -55,10 +54,11 @@ Lines Kept(const Lines& lines, std::string_view key) {
     return kept;
 }
 
-auto Into(Lines& lines) {
-    return [&lines](std::string_view line) {
+// Collects the lines handed over; `finished` is what the handler answers each time.
+auto Into(Lines& lines, bool finished = false) {
+    return [&lines, finished](std::string_view line) {
         lines.emplace_back(line);
-        return false;
+        return finished;
     };
 }
 
@@ -126,14 +126,12 @@ TEST(ReadCallbook, everyPass_readsTheLinesAsTheFormatSays) {
     }
     // Each position of the key about the end of the first read: in the line, in the key, in the
     // CR LF.
-    const std::string filler = Repeated(std::string(98, 'a') + "\r\n", kReadChunkSize / 100 - 1);
+    const std::string filler = Repeated(std::string(98, 'a') + "\n", kReadChunkSize / 100 - 1);
     const std::string line = "QV27XYZ#Nama#Alamat#Kota#1#2026-01-01#baru";
     for (std::size_t shift = 0; shift < line.size() + 3; ++shift) {
         const std::string last(kReadChunkSize - shift - filler.size() - 2, 'a');
         cases.push_back({filler + last + "\r\n" + line + "\r\n" + line,
-                         Repeated(std::string(98, 'a') + "\n", kReadChunkSize / 100 - 1) + last +
-                             "\n" + line + "\n" + line + "\n",
-                         "", "QV27XYZ"});
+                         filler + last + "\n" + line + "\n" + line + "\n", "", "QV27XYZ"});
     }
     ReadCase manyReads{"", "", "utf16le ", "QV2739999#"};
     std::u16string units;
@@ -161,10 +159,8 @@ TEST(ReadCallbook, everyPass_readsTheLinesAsTheFormatSays) {
         EXPECT_EQ(How(scan), c.how);
         EXPECT_EQ(scan.lines, scanned.size());
         Lines read;
-        const ScanSummary plain = ReadCallbook(file, Into(read));
+        ReadCallbook(file, Into(read));
         EXPECT_EQ(read, Kept(scanned, ""));
-        EXPECT_EQ(How(plain), c.how);
-        EXPECT_EQ(plain.lines, scanned.size());
         for (const auto path :
              {SubstringFinder::Strategy::Fastest, SubstringFinder::Strategy::Memchr}) {
             Lines keyed;
@@ -174,10 +170,7 @@ TEST(ReadCallbook, everyPass_readsTheLinesAsTheFormatSays) {
             EXPECT_EQ(keyed, Kept(scanned, c.key));
         }
         Lines first;
-        const auto stop = [&first](std::string_view line) {
-            first.emplace_back(line);
-            return true;
-        };
+        const auto stop = Into(first, true);
         EXPECT_EQ(ReadCallbook(file, stop).result == ScanResult::Stopped, !read.empty());
         EXPECT_EQ(ReadCallbookLinesContaining(file, SubstringFinder{c.key}, stop).result ==
                       ScanResult::Stopped,
@@ -189,15 +182,11 @@ TEST(ReadCallbook, everyPass_readsTheLinesAsTheFormatSays) {
 
 TEST(ReadCallbook, missingFileOrFolder_isReportedMissing) {
     TempFolder folder;
-    const auto file = CallbookPath(folder.Path());
-    EXPECT_EQ(file, folder.Path() / "log.txt");
-    for (const bool asFolder : {false, true}) {
-        if (asFolder) {
-            std::filesystem::create_directory(file);
-        }
-        EXPECT_FALSE(CallbookExists(file));
-        EXPECT_EQ(ReadCallbook(file, [](std::string_view) { return false; }).result,
-                  ScanResult::FileMissing);
+    EXPECT_EQ(CallbookPath(folder.Path()), folder.Path() / "log.txt");
+    Lines none;
+    for (const auto& path : {CallbookPath(folder.Path()), folder.Path()}) {
+        EXPECT_FALSE(CallbookExists(path));
+        EXPECT_EQ(ReadCallbook(path, Into(none)).result, ScanResult::FileMissing);
     }
     EXPECT_TRUE(CallbookExists(folder.Write("", "other.txt")));
 }
