@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# wine_session_test.sh WINE_SESSION FOLDER SET_UP_PREFIX
+# wine_session_test.sh WINE_SESSION FOLDER
 # A Wine session started with no DISPLAY, right after a server of its prefix was left up by a
 # start without a display (whose desktop has no graphics driver), creates windows: Wine's own
 # notepad shows its window on the session's X server. Afterwards nothing of the session is left
-# outside FOLDER: no server, no server folder, nothing in the home folder.
-# Its prefix, FOLDER/wine, is a copy of SET_UP_PREFIX: a prefix of its own, and so a server of
-# its own, without setting up a second 700 MB prefix on every run. Its programs and libraries are
-# hard links, which Wine only reads once a prefix is set up; the registry and the set-up stamp,
-# which it writes, are copies.
+# outside FOLDER: no server, no server folder, nothing in the home folder. Uses a prefix of its
+# own in FOLDER, set up on the first run and left to its server's end before the leftover is
+# started: the leftover is a server on a prefix that is whole, not one ended while Wine was still
+# setting the prefix up.
 set -u
 source "$(dirname "$0")/../support/checks.sh"
 session=$1
@@ -15,15 +14,6 @@ folder=$(mkdir -p "$2" && cd "$2" && pwd)
 unset DISPLAY
 export WINEPREFIX=$folder/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
     HOME=$folder/wine-home
-rm -rf "$WINEPREFIX"
-# The set-up prefix's file "wineserver" names its own server's folder, which is not this one's.
-if ! cp -al "$3" "$WINEPREFIX" ||
-    ! cp -a --remove-destination "$3"/*.reg "$3/.update-timestamp" "$WINEPREFIX" ||
-    ! rm -f "$WINEPREFIX/wineserver"; then
-    fail copy_of_setUpPrefix "could not copy $3 to $WINEPREFIX"
-    finish
-    exit 1
-fi
 mkdir -p "$HOME"
 wine=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)
 wineserver=$(command -v /usr/lib/wine/wineserver64 wineserver | head -n 1)
@@ -34,6 +24,17 @@ cleanup() {
     rm -rf "${TMPDIR:-/tmp}/$(cat "$WINEPREFIX/wineserver")" "$WINEPREFIX/wineserver"
 }
 
+if [[ ! -e $WINEPREFIX/system.reg ]]; then
+    "$wine" cmd /c ver </dev/null >/dev/null 2>&1
+    setup=$?
+    timeout 120 "$wineserver" -w </dev/null >/dev/null 2>&1
+    if [[ $setup != 0 || ! -e $WINEPREFIX/system.reg ]]; then
+        fail prefix_isSetUp "Wine exited with $setup; free on the prefix's disk:" \
+            "$(df -h --output=avail "$folder" | tail -n 1)"
+        finish
+        exit 1
+    fi
+fi
 # The leftover: a server kept up, and its desktop, started with no display.
 ("$wineserver" -p 600; "$wine" cmd /c ver) </dev/null >/dev/null 2>&1
 server_folder=${TMPDIR:-/tmp}/$(cat "$WINEPREFIX/wineserver")
