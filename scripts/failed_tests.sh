@@ -1,4 +1,4 @@
-# Sourced by steps.sh and package_windows.sh: what a failed ctest run is reported with.
+# Sourced by steps.sh and package_windows.sh: what a failed or retried ctest run is reported with.
 
 # show_failed_tests [LINES] < CTEST_OUTPUT: for every test that CTest's closing list names as
 # failed, its name, how it failed and the last LINES (default 20) lines of its own output, as
@@ -42,4 +42,11 @@ show_failed_tests() {
             }
             exit failures == 0
         }'
+}
+
+# show_retried_tests < CTEST_OUTPUT: of a run with --repeat until-pass that passed, the tests
+# that failed before they passed, one line each; nothing when none did.
+show_retried_tests() {
+    sed -nE 's/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: ([^ ]+) .*\*\*\*(Failed|Exception).*/\1/p' |
+        sort -u | sed 's/^/    passed on its second run: /'
 }

@@ -78,8 +78,7 @@ if ! scripts/wine_session.sh run "$build" \
     exit 1
 fi
 grep -E '^[0-9]+% tests passed' "$build/ctest.log"
-sed -nE 's/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: ([^ ]+) .*\*\*\*(Failed|Exception).*/\1/p' \
-    "$build/ctest.log" | sort -u | sed 's/^/    passed on its second run: /'
+show_retried_tests <"$build/ctest.log"
 tests_seconds=$((SECONDS - tests_started))
 
 step "Packing the zip"
