@@ -28,8 +28,8 @@ std::string Findings(const std::string& callbook) {
 
 // What the tool's transcript of every kind (kalvera_callbook_test) does not show: a line with
 // too few fields, a NUL in a member line, a region differing in a blank, a line reported once
-// for each of its kinds, one line ending in CR CR LF, and several whole-file findings after
-// the lines, in their order.
+// for each of its kinds, one line ending in CR CR LF (its member the bare prefix, which typing
+// a blank finds), and several whole-file findings after the lines, in their order.
 TEST(CheckCallbook, eachKindOnceAtItsLine_wholeFileFindingsLast) {
     struct Case {
         std::string callbook;
@@ -46,7 +46,7 @@ TEST(CheckCallbook, eachKindOnceAtItsLine_wholeFileFindingsLast) {
                   "unfindable-callsign, 7 field-count, 7 unreadable-date, 7 unknown-status, "},
              Case{"QV27A#a#b#c#1#null#\rQV27B#a#b#c#1#null#\r",
                   "0 old-mac-line-ends, 0 no-version-line, "},
-             Case{"versi: 1\r\r\nQV27A#a#b#c#1#null#\r\n", "0 double-carriage-return, "},
+             Case{"versi: 1\r\r\nQV27#a#b#c#1#null#\r\n", "0 double-carriage-return, "},
              Case{"\xFF\xFEv\0:\0"s, "1 odd-line, 0 utf-16, 0 no-version-line, "},
          }) {
         EXPECT_EQ(Findings(c.callbook), c.findings);
