@@ -14,27 +14,12 @@ namespace kalvera {
 namespace {
 
 using namespace std::string_literals;
+using testing::Repeated;
 using testing::TempFolder;
+using testing::Utf16;
 using Lines = std::vector<std::string>;
 
 const std::string kDropped = "<overlong>";  // a line too long to keep
-
-std::string Repeated(std::string_view text, std::size_t times) {
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i) {
-        out += text;
-    }
-    return out;
-}
-
-std::string Utf16(std::u16string_view text, bool littleEndian) {
-    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-    for (const char16_t unit : text) {
-        bytes += static_cast<char>(littleEndian ? unit : unit >> 8);
-        bytes += static_cast<char>(littleEndian ? unit >> 8 : unit);
-    }
-    return bytes;
-}
 
 // Each line followed by a line feed.
 std::string Joined(const Lines& lines) {
@@ -107,10 +92,10 @@ TEST(ReadCallbook, everyPass_readsTheLinesAsTheFormatSays) {
         {"\xEF\xBB\xBFQV27A#x\r\nb\xEF\xBB\xBF", "QV27A#x\nb\xEF\xBB\xBF\n", "utf8-mark ", "QV27A"},
         {"\xEF\xBB\xBF", "", "utf8-mark "},
         {"\xEF\xBB", "\xEF\xBB\n"},
-        {Utf16(utf16, true), utf8, "utf16le ", "\xC3\xA9"},
-        {Utf16(utf16, false), utf8, "utf16be ", "\xC3\xA9"},
+        {Utf16(utf16, false), utf8, "utf16le ", "\xC3\xA9"},
+        {Utf16(utf16, true), utf8, "utf16be ", "\xC3\xA9"},
         // A lone low surrogate, a high one before a letter, half a unit.
-        {Utf16(std::u16string{u'a', 0xDC00, u'b', 0xD800, u'c'}, true) + "d",
+        {Utf16(std::u16string{u'a', 0xDC00, u'b', 0xD800, u'c'}, false) + "d",
          "a\uFFFDb\uFFFDc\uFFFD\n", "utf16le "},
         {"a\r\n" + max + "\r\n" + max + "y\r\nb\r\n" + wide + "\nc\n" + wide,
          "a\n" + max + "\n" + kDropped + "\nb\n" + kDropped + "\nc\n" + kDropped + "\n",
@@ -140,7 +125,7 @@ TEST(ReadCallbook, everyPass_readsTheLinesAsTheFormatSays) {
         units += u"QV27" + std::u16string(number.begin(), number.end()) + u"#\u00e9\U0001F4FB\r\n";
         manyReads.lines += "QV27" + number + "#\xC3\xA9\xF0\x9F\x93\xBB\n";
     }
-    manyReads.bytes = Utf16(units, true);
+    manyReads.bytes = Utf16(units, false);
     cases.push_back(manyReads);
 
     TempFolder folder;

@@ -42,4 +42,23 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
+// `text`, `times` over.
+inline std::string Repeated(std::string_view text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
+// `text` as UTF-16 bytes, after the byte-order mark of its byte order.
+inline std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(bigEndian ? unit >> 8 : unit);
+        bytes += static_cast<char>(bigEndian ? unit : unit >> 8);
+    }
+    return bytes;
+}
+
 }  // namespace kalvera::testing

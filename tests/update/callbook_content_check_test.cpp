@@ -22,28 +22,11 @@ namespace {
 
 using namespace std::string_literals;
 using enum ContentVerdict;
+using testing::Repeated;
+using testing::Utf16;
 
 const std::string kMember = "QV27ABC#Budi#Jl. Melati 7#Kab. Contoh#0412#2026-01-31#perpanjangan";
 const std::string kCallbook = "Database versi: 2025-06-01 10:00\r\n" + kMember + "\r\n";
-
-std::string Repeat(std::string_view text, std::size_t times) {
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i) {
-        out += text;
-    }
-    return out;
-}
-
-// `text` as UTF-16 bytes, after the byte-order mark of its byte order.
-std::string Utf16(std::u16string_view text, bool bigEndian) {
-    std::string out;
-    for (const char16_t unit : u"\xFEFF"s + std::u16string(text)) {
-        const char bytes[] = {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
-        out += bigEndian ? bytes[0] : bytes[1];
-        out += bigEndian ? bytes[1] : bytes[0];
-    }
-    return out;
-}
 
 // The verdict, the member lines (0 once rejected: how many were counted depends on the pieces)
 // and whether the text ends with a line end.
@@ -109,18 +92,18 @@ TEST(CallbookContentCheck, judgesEachBodyAsTheReaderReadsIt_whereverTheTransferC
         // Odd lines: three, or one in a hundred.
         {"Daftar\r\ncatatan\r\n----\r\n" + m, {Plausible, 1, true}},
         {"Daftar\r\ncatatan\r\n----\r\n====\r\n" + m, {TooManyOddLines, 1, true}},
-        {Repeat(m, 400) + Repeat("catatan\r\n", 4), {Plausible, 400, true}},
-        {Repeat(m, 400) + Repeat("catatan\r\n", 5), {TooManyOddLines, 400, true}},
+        {Repeated(m, 400) + Repeated("catatan\r\n", 4), {Plausible, 400, true}},
+        {Repeated(m, 400) + Repeated("catatan\r\n", 5), {TooManyOddLines, 400, true}},
         {m + "a\r\nb\r\nc\r\nd", {TooManyOddLines, 1, false}},
         {"Maaf, berkas tidak tersedia.\r\nCoba lagi#nanti\r\n", {NoCallbookLine, 0, true}},
         // Captive portals, hosting placeholders and error pages come with status 200.
-        {portal + Repeat(m, 500), {HtmlPage, 0, false}},
+        {portal + Repeated(m, 500), {HtmlPage, 0, false}},
         {"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\">", {HtmlPage, 0, false}},
         {"\xEF\xBB\xBF\r\n \t<Html lang=\"id\">\r\n" + kCallbook, {HtmlPage, 0, false}},
         {kCallbook + "<SCRIPT>x()</script>\r\n", {HtmlPage, 0, false}},
         {kCallbook + "<<body>\r\n", {HtmlPage, 0, false}},
         {"<htm#b#c#d#e#f#g\r\n" + kCallbook, {Plausible, 1, true}},
-        {Repeat(kCallbook, 100) + "<style>\r\n", {Plausible, 100, true}},
+        {Repeated(kCallbook, 100) + "<style>\r\n", {Plausible, 100, true}},
         {"\xEF\xBB<html>", {HtmlPage, 0, false}},
         {Utf16(u"<html><body>QV27ABC#b#c#d#e#f#g</body></html>\r\n", false), {HtmlPage, 0, false}},
         // Editors save the callbook in more ways than CR LF in 8 bits.
@@ -155,8 +138,8 @@ TEST(CallbookContentCheck, judgesEachBodyAsTheReaderReadsIt_whereverTheTransferC
         {"a" + crs + "\n" + kCallbook, {Plausible, 1, true}},
         {"a" + crs + "b\n" + kCallbook, {LineTooLong, 0, false}},
         // Long only when cut at LF: fine as long as no LF comes.
-        {Repeat("QV27ABC#b#c#d#e#f#g\r", 5000), {Plausible, 5000, true}},
-        {Repeat("QV27ABC#b#c#d#e#f#g\r", 5000) + "\n", {LineTooLong, 0, false}},
+        {Repeated("QV27ABC#b#c#d#e#f#g\r", 5000), {Plausible, 5000, true}},
+        {Repeated("QV27ABC#b#c#d#e#f#g\r", 5000) + "\n", {LineTooLong, 0, false}},
         // Small bodies.
         {"", {Empty, 0, false}},
         {"\xEF\xBB\xBF", {NoCallbookLine, 0, false}},
