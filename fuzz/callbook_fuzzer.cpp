@@ -1,8 +1,8 @@
 // A callbook file read every way the program reads one. The reader's full scan, plain reading
 // and keyed pass on both search paths, and the download's content check fed the bytes in
-// chunks cut anywhere (a few bytes each for half the inputs), must see the same lines, numbered
-// alike, whatever the bytes, encoding and line ends; the check must judge the body the same
-// however it is cut. The data keepers' check gets each line too, under the sanitizers.
+// chunks cut anywhere (of a few bytes, or of many), must see the same lines, numbered alike,
+// whatever the bytes, encoding and line ends; the check must judge the body the same however it is
+// cut. The data keepers' check gets each line too, under the sanitizers.
 //
 // Input: a shape byte; a byte whose low four bits give the key's length, and whose high four
 // seed the chunks; the key; then the body. The shape's bits 0-1 put a byte-order mark first
@@ -99,11 +99,11 @@ void CheckContent(std::string_view file, unsigned seed, const ScanSummary& scan,
         Expect(line.number == lines.size() + 1, "the check numbers its lines in order");
         lines.push_back(TextOf(line));
     });
-    // Pieces of a few bytes, as a slow transfer hands them over, or of up to 70,000.
     std::minstd_rand random(seed);
-    const std::size_t most = seed % 2 == 0 ? 7 : 70000;
     for (std::string_view rest = file; !rest.empty();) {
         const bool rejected = check.Rejected();
+        // A few bytes, as a slow transfer hands them over, or up to 70,000.
+        const std::size_t most = random() % 2 == 0 ? 7 : 70000;
         const std::size_t length = std::min<std::size_t>(1 + random() % most, rest.size());
         check.Feed(rest.substr(0, length));
         rest.remove_prefix(length);
