@@ -1,8 +1,8 @@
 // A callbook file read every way the program reads one. The reader's full scan, plain reading
 // and keyed pass on both search paths, and the download's content check fed the bytes in
 // chunks cut anywhere (of a few bytes, or of many), must see the same lines, numbered alike,
-// whatever the bytes, encoding and line ends; the check must judge the body the same however it is
-// cut. The data keepers' check gets each line too, under the sanitizers.
+// whatever the bytes, encoding and line ends; the check must judge the body the same however
+// it is cut. The data keepers' check gets each line too, under the sanitizers.
 //
 // Input: a shape byte; a byte whose low four bits give the key's length, and whose high four
 // seed the chunks; the key; then the body. The shape's bits 0-1 put a byte-order mark first
